@@ -1,0 +1,15 @@
+#pragma once
+// Commands of korvoctl. Each gets a state whose paths point at the data root
+// and returns the process exit status.
+
+#include <QStringList>
+
+namespace korvo {
+class AppState;
+
+// init DIR: builds a data root (refuses to overwrite databases) and encodes
+// its demo PLUs.
+int CtlInit(const QString &dataRoot, const QStringList &args);
+// encode --all | --plu N
+int CtlEncode(AppState &state, const QStringList &args);
+} // namespace korvo

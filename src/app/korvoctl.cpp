@@ -1,0 +1,95 @@
+// korvoctl: the command line on the same core as the desktop program, for
+// automation and for checking results without a window.
+
+#include "app/CtlCommands.h"
+#include "core/AppState.h"
+#include "core/UserInterface.h"
+#include "startup/Startup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+
+using namespace korvo;
+
+namespace {
+
+struct Command {
+    const char *name;
+    const char *usage;
+    int (*run)(AppState &, const QStringList &);
+};
+
+const Command kCommands[] = {
+    {"encode", "encode --all | --plu N     encode PLUs into their scale records", &CtlEncode},
+};
+
+void usage()
+{
+    QTextStream err(stderr);
+    err << "usage: korvoctl [--data-root DIR] COMMAND [ARGS]\n\n"
+        << "  init DIR                   build a new data root from the installation data\n";
+    for (const Command &c : kCommands)
+        err << "  " << c.usage << "\n";
+    err << "\nWithout --data-root the data root is the parent of the program's folder.\n";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(AppState::appTitle());
+    QStringList args = app.arguments().mid(1);
+
+    QString dataRoot;
+    const int at = args.indexOf(QStringLiteral("--data-root"));
+    if (at >= 0) {
+        if (at + 1 >= args.size()) {
+            usage();
+            return 2;
+        }
+        dataRoot = args.at(at + 1);
+        args.remove(at, 2);
+    }
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        usage();
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString command = args.takeFirst();
+
+    if (command == QLatin1String("init")) {
+        if (args.size() == 1 && dataRoot.isEmpty())
+            dataRoot = args.takeFirst();
+        if (dataRoot.isEmpty() || !args.isEmpty()) {
+            usage();
+            return 2;
+        }
+        return CtlInit(dataRoot, args);
+    }
+
+    for (const Command &c : kCommands) {
+        if (command != QLatin1String(c.name))
+            continue;
+        ConsoleUserInterface ui;
+        AppState state(&ui);
+        if (dataRoot.isEmpty())
+            state.setPaths(QCoreApplication::applicationDirPath(), QString());
+        else
+            state.setPaths(QString(), QDir(dataRoot).absolutePath());
+        state.userName = QStringLiteral("korvoctl");
+        if (!QFileInfo::exists(state.iniFile)) {
+            std::fprintf(stderr, "korvoctl: no data root at %s (run \"korvoctl init DIR\" first)\n",
+                         qPrintable(QDir::toNativeSeparators(state.dataPath)));
+            return 1;
+        }
+        if (!LoadSettings(state))
+            return 1;
+        return c.run(state, args);
+    }
+    std::fprintf(stderr, "korvoctl: unknown command \"%s\"\n", qPrintable(command));
+    usage();
+    return 2;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The database layer: three connections, one query routine for the main
+// database, the Jet-to-SQLite dialect translation at the one place where
+// statements execute, and small helpers.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <optional>
+
+namespace korvo {
+
+class AppState;
+
+enum class DbKind { Language, Main, Users };
+
+// File names under the data root's Database folder.
+QString DatabaseFileName(DbKind kind);
+
+// The engine is chosen here only.
+QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path,
+                              QString *error);
+
+// Turns the Jet-flavoured SQL the program writes into SQLite's dialect:
+// #date# literals become quoted texts, True/False become 1/0,
+// "Delete * from" becomes "delete from". Quoted texts are never touched.
+QString TranslateSql(const QString &jetSql);
+
+// Doubles every "'".
+QString SqlEscape(const QString &text);
+
+// Numeric prefix of the part after the last "." (the whole text without one).
+qint16 LastDotNumber(const QString &text);
+
+// Opens language, main and users database in this order. Reports through
+// ReportError with source "InitDBConnection" and returns false on failure.
+bool InitDBConnection(AppState &state);
+void CloseDBConnections(AppState &state);
+
+// Runs one statement on the main database. On failure reports with source
+// "QueryKorvoDB " + sql and returns nullopt. The query is forward-only.
+std::optional<QSqlQuery> QueryKorvoDB(AppState &state, const QString &sql);
+
+// The same on any of the three databases, with the given error source
+// (empty: "QueryKorvoDB " + sql).
+std::optional<QSqlQuery> QueryDb(AppState &state, DbKind kind, const QString &sql,
+                                 const QString &errorSource = {});
+
+// Smallest number from 1 up missing in column; -1 after a reported error.
+qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &column);
+
+// A transaction on the main database that rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(AppState &state, DbKind kind = DbKind::Main);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    bool commit();
+    bool active() const { return m_active; }
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+};
+
+} // namespace korvo
