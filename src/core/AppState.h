@@ -77,7 +77,9 @@ public:
     bool codepagesLoaded = false;
     QSet<QChar> unmappableReported; // characters already reported this run
 
-    // Per-user settings store for window positions.
+    // Per-user settings store for window positions (native format,
+    // organisation and application = appTitle()). The store is already in
+    // the group "Settings": callers use plain keys such as "MainLeft".
     QSettings &userStore();
 
     // Clock, replaceable by tests.

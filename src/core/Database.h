@@ -17,7 +17,12 @@ enum class DbKind { Language, Main, Users };
 // File names under the data root's Database folder.
 QString DatabaseFileName(DbKind kind);
 
-// The engine is chosen here only.
+// Connection name of one of the three databases of a state.
+QString ConnectionName(const AppState &state, DbKind kind);
+
+// The engine is chosen here only. The file must exist and be a database; it
+// is never created here. On failure the connection is removed again and an
+// invalid handle comes back with *error naming the file.
 QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path,
                               QString *error);
 
@@ -38,7 +43,10 @@ bool InitDBConnection(AppState &state);
 void CloseDBConnections(AppState &state);
 
 // Runs one statement on the main database. On failure reports with source
-// "QueryKorvoDB " + sql and returns nullopt. The query is forward-only.
+// "QueryKorvoDB " + sql and returns nullopt. The query is forward-only; a
+// SELECT keeps the database busy until the query is finished or destroyed.
+// A text holding a second statement after ";" is refused (SQLite would
+// silently run only the first).
 std::optional<QSqlQuery> QueryKorvoDB(AppState &state, const QString &sql);
 
 // The same on any of the three databases, with the given error source
@@ -50,6 +58,7 @@ std::optional<QSqlQuery> QueryDb(AppState &state, DbKind kind, const QString &sq
 qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &column);
 
 // A transaction on the main database that rolls back unless committed.
+// Finish every query of the transaction before commit().
 class Transaction {
 public:
     explicit Transaction(AppState &state, DbKind kind = DbKind::Main);

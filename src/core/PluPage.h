@@ -45,12 +45,21 @@ public:
     // The order clause for the view's sort columns: " order by A ,B DESC".
     static QString orderClause(AppState &state, const PluListView &view, bool *ok = nullptr);
 
-    QString savedQuery() const { return m_saved; }
-    void clear() { m_saved.clear(); m_savedCount.clear(); }
+    QString savedQuery() const { return m_saved.sql; }
+    void clear() { m_saved = {}; }
+    // The statements the last run executed, in order (for benchmarks).
+    QStringList lastStatements() const { return m_last; }
 
 private:
-    QString m_saved;      // full SQL, for redo
-    QString m_savedCount; // its row count query
+    struct Statements {
+        QString sql;   // the whole query, as remembered
+        QString count; // its row count
+        QString keys;  // rowids of its rows in list order
+        QString rows;  // head of the page query: select list up to the key subquery
+        QString table;
+    };
+    Statements m_saved; // for redo
+    QStringList m_last;
 };
 
 } // namespace korvo

@@ -33,7 +33,11 @@ public:
                        QString *canonicalName = nullptr);
 
 private:
+    // Looks a name up without regard to case; false when absent or on error.
+    bool findUser(const QString &name, QString *storedName, QString *hash);
+
     QString m_connection;
+    QString m_path;
     bool m_open = false;
     QString m_error;
 };

@@ -1,0 +1,39 @@
+#include "core/ErrorReporter.h"
+
+#include "core/AppState.h"
+#include "core/Log.h"
+#include "core/UserInterface.h"
+
+namespace korvo {
+
+void ReportError(AppState &state, const QString &description)
+{
+    const QString source = state.errorSource.isEmpty() ? kDefaultErrorSource : state.errorSource;
+    WriteLog(state, source + QStringLiteral(":    ") + description);
+    state.reportedErrors.append({source, description});
+    if (state.collectDepth == 0 && state.ui)
+        state.ui->message(description, source, MsgIcon::Critical);
+    state.errorSource = kDefaultErrorSource;
+}
+
+ErrorCollector::ErrorCollector(AppState &state)
+    : m_state(state), m_start(int(state.reportedErrors.size()))
+{
+    ++m_state.collectDepth;
+}
+
+ErrorCollector::~ErrorCollector() { --m_state.collectDepth; }
+
+int ErrorCollector::count() const { return int(m_state.reportedErrors.size()) - m_start; }
+
+QString ErrorCollector::firstSource() const
+{
+    return count() > 0 ? m_state.reportedErrors.at(m_start).source : QString();
+}
+
+QString ErrorCollector::firstDescription() const
+{
+    return count() > 0 ? m_state.reportedErrors.at(m_start).description : QString();
+}
+
+} // namespace korvo

@@ -1,0 +1,276 @@
+#include "CoreDb.h"
+#include "common/TestSupport.h"
+#include "core/AppState.h"
+#include "core/Database.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace korvo;
+using korvo::test::ScriptedUi;
+
+namespace {
+
+QByteArray get(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedUi m_ui;
+    QTemporaryDir m_root;
+    std::unique_ptr<AppState> m_state;
+
+    std::unique_ptr<AppState> stateOver(const QString &root)
+    {
+        auto s = std::make_unique<AppState>(&m_ui);
+        s->setPaths(QString(), root);
+        return s;
+    }
+
+    // Runs a statement that must succeed.
+    void run(const QString &sql)
+    {
+        auto q = QueryKorvoDB(*m_state, sql);
+        QVERIFY2(q.has_value(), qPrintable(sql));
+    }
+
+    QStringList column(const QString &sql)
+    {
+        QStringList out;
+        auto q = QueryKorvoDB(*m_state, sql);
+        if (!q)
+            return {QStringLiteral("<failed>")};
+        while (q->next())
+            out << q->value(0).toString();
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(korvo::test::createCoreDataRoot(m_root.path() + "/", &error), qPrintable(error));
+        m_state = stateOver(m_root.path());
+        QVERIFY(InitDBConnection(*m_state));
+        QVERIFY(m_state->dbOpen);
+    }
+
+    void init() { m_ui.messages.clear(); }
+
+    void translateSql_data()
+    {
+        QTest::addColumn<QString>("jet");
+        QTest::addColumn<QString>("sqlite");
+        QTest::newRow("date") << "select * from PLU where PLU_UPDate=#2007-05-01#"
+                              << "select * from PLU where PLU_UPDate='2007-05-01'";
+        QTest::newRow("short date with time") << "x=#2007-5-1 9:30#" << "x='2007-05-01 09:30:00'";
+        QTest::newRow("time") << "PLU_SBTime=#9:30#" << "PLU_SBTime='09:30:00'";
+        QTest::newRow("other date text stays") << "x=#5/1/2007#" << "x='5/1/2007'";
+        QTest::newRow("quote inside date") << "x=#O'Neil#" << "x='O''Neil'";
+        QTest::newRow("lone hash") << "select 1 # 2" << "select 1 # 2";
+        QTest::newRow("booleans") << "where IsUsed=True and SC_Used = FALSE or x=true"
+                                  << "where IsUsed=1 and SC_Used = 0 or x=1";
+        QTest::newRow("words containing true") << "select TrueValue, Stat1_True, t.True from t"
+                                               << "select TrueValue, Stat1_True, t.True from t";
+        QTest::newRow("delete star") << "Delete * from PLU where PLU_No=1"
+                                     << "delete from PLU where PLU_No=1";
+        QTest::newRow("delete star blanks") << "DELETE   *   FROM DISCOUNT"
+                                            << "delete   FROM DISCOUNT";
+        QTest::newRow("delete star glued") << "delete *from MG" << "delete from MG";
+        QTest::newRow("plain delete") << "delete from MG where MG_No=2"
+                                      << "delete from MG where MG_No=2";
+        QTest::newRow("quoted texts untouched")
+            << "select 'a #1# True' from t where x='O''Brien True' and y=True"
+            << "select 'a #1# True' from t where x='O''Brien True' and y=1";
+        QTest::newRow("doubled quote before hash") << "values('It''s #5#', True, #2007-01-02#)"
+                                                   << "values('It''s #5#', 1, '2007-01-02')";
+        QTest::newRow("double-quoted names") << "select \"True\" from \"Delete * x\""
+                                             << "select \"True\" from \"Delete * x\"";
+        QTest::newRow("bracketed names") << "select [True],[PLU_No] from [PLU]"
+                                         << "select [True],[PLU_No] from [PLU]";
+        QTest::newRow("unterminated text") << "select 'True" << "select 'True";
+    }
+    void translateSql()
+    {
+        QFETCH(QString, jet);
+        QFETCH(QString, sqlite);
+        QCOMPARE(TranslateSql(jet), sqlite);
+    }
+
+    void smallHelpers()
+    {
+        QCOMPARE(SqlEscape("O'Brien"), QString("O''Brien"));
+        QCOMPARE(SqlEscape("''"), QString("''''"));
+        QCOMPARE(SqlEscape("plain"), QString("plain"));
+        QCOMPARE(SqlEscape(""), QString(""));
+
+        QCOMPARE(LastDotNumber("127.0.0.12"), qint16(12));
+        QCOMPARE(LastDotNumber("abc"), qint16(0));
+        QCOMPARE(LastDotNumber("10.1.2.3x"), qint16(3));
+        QCOMPARE(LastDotNumber("42"), qint16(42));
+        QCOMPARE(LastDotNumber("1.2.3."), qint16(0));
+        QCOMPARE(LastDotNumber("1.2. 7"), qint16(7));
+        QCOMPARE(LastDotNumber("1.99999"), qint16(32767));
+
+        QCOMPARE(DatabaseFileName(DbKind::Main), QString("KORVO2005.db"));
+        QCOMPARE(DatabaseFileName(DbKind::Language), QString("language.db"));
+        QCOMPARE(DatabaseFileName(DbKind::Users), QString("Users.db"));
+    }
+
+    void statementsRunTranslated()
+    {
+        run("Delete * from PLU");
+        run("insert into PLU(PLU_No,PLU_ItemCode,PLU_UPDate,PLU_UPTime,Stat1_Unit) "
+            "values(1,'O''Brien #1#',#2007-05-01#,#9:30#,True)");
+        run("insert into PLU(PLU_No,PLU_ItemCode,PLU_UPDate,PLU_UPTime,Stat1_Unit) "
+            "values(2,'b',#2007-05-02#,#10:00:00#,False)");
+        QCOMPARE(column("select PLU_ItemCode from PLU where Stat1_Unit=True"),
+                 QStringList{"O'Brien #1#"});
+        QCOMPARE(column("select PLU_No from PLU where PLU_UPDate=#2007-5-1#"), QStringList{"1"});
+        QCOMPARE(column("select PLU_UPTime from PLU where PLU_No=1"), QStringList{"09:30:00"});
+        QCOMPARE(column("select PLU_No from PLU where PLU_UPTime=#10:00#"), QStringList{"2"});
+        // Texts compare without case.
+        QCOMPARE(column("select PLU_No from PLU where PLU_ItemCode='B'"), QStringList{"2"});
+        QCOMPARE(column("select [PLU_No] from [PLU] order by [PLU_No] DESC"),
+                 (QStringList{"2", "1"}));
+        QVERIFY(m_ui.messages.isEmpty());
+    }
+
+    void failuresReportTheStatement()
+    {
+        const QString bad = "select PLU_No from NOPE";
+        QVERIFY(!QueryKorvoDB(*m_state, bad));
+        QCOMPARE(m_ui.messages.size(), 1);
+        QCOMPARE(m_ui.messages[0].title, "QueryKorvoDB " + bad);
+        QVERIFY2(m_ui.messages[0].text.contains("NOPE"), qPrintable(m_ui.messages[0].text));
+        QCOMPARE(m_state->errorSource, QString("Korvo 2005"));
+
+        // A second statement is refused, not silently dropped.
+        run("insert into DEPT(DP_No,DP_Name) values(50,'keep')");
+        QVERIFY(!QueryKorvoDB(*m_state, "select 1; delete from DEPT"));
+        QCOMPARE(column("select DP_Name from DEPT where DP_No=50"), QStringList{"keep"});
+        QVERIFY(QueryKorvoDB(*m_state, "select 1;  "));
+        run("delete from DEPT");
+
+        // Other databases and their own error source.
+        auto q = QueryDb(*m_state, DbKind::Users, "select count(*) from Users");
+        QVERIFY(q && q->next());
+        QVERIFY(!QueryDb(*m_state, DbKind::Language, "select x from y", "GetLangString (a, b)"));
+        QCOMPARE(m_ui.messages.last().title, QString("GetLangString (a, b)"));
+    }
+
+    void findMinUnusedID()
+    {
+        struct Case {
+            QList<QVariant> values;
+            int expected;
+        };
+        const QVector<Case> cases = {
+            {{1, 2, 4}, 3},
+            {{}, 1},
+            {{2, 3}, 1},
+            {{1, 2, 3}, 4},
+            {{3, 1, 2, 5}, 4},
+            {{0, 1, 2}, 3},          // 0 does not hide that 1 is taken
+            {{1, 1, 2}, 3},          // repeated values
+            {{QVariant(), 1, 2}, 3}, // nulls are skipped
+            {{-5, 1, 3}, 2},
+        };
+        for (const Case &c : cases) {
+            run("delete from MG");
+            for (const QVariant &v : c.values)
+                run(QStringLiteral("insert into MG(MG_No,DP_No) values(%1,1)")
+                        .arg(v.isNull() ? QStringLiteral("null") : v.toString()));
+            QCOMPARE(FindMinUnusedID(*m_state, "MG", "MG_No"), c.expected);
+        }
+        QVERIFY(m_ui.messages.isEmpty());
+        QCOMPARE(FindMinUnusedID(*m_state, "NOPE", "X"), -1);
+        QCOMPARE(m_ui.messages.size(), 1);
+        QCOMPARE(m_ui.messages[0].title, QString("FindMinUnusedID (NOPE, X)"));
+        run("delete from MG");
+    }
+
+    void transactions()
+    {
+        run("delete from DEPT");
+        {
+            Transaction t(*m_state);
+            QVERIFY(t.active());
+            run("insert into DEPT(DP_No,DP_Name) values(1,'rolled back')");
+        }
+        QCOMPARE(column("select count(*) from DEPT"), QStringList{"0"});
+        {
+            Transaction t(*m_state);
+            run("insert into DEPT(DP_No,DP_Name) values(2,'kept')");
+            QVERIFY(t.commit());
+            QVERIFY(!t.active());
+            QVERIFY(!t.commit());
+        }
+        QCOMPARE(column("select DP_Name from DEPT"), QStringList{"kept"});
+        run("delete from DEPT");
+    }
+
+    void missingOrDamagedFilesStopTheOpening()
+    {
+        for (const QByteArray &content : {QByteArray(), QByteArray(""),
+                                          QByteArray("this is no database, just text\n").repeated(100)}) {
+            QTemporaryDir dir;
+            QString error;
+            QVERIFY(korvo::test::createCoreDataRoot(dir.path() + "/", &error));
+            const QString mainDb = dir.path() + "/Database/KORVO2005.db";
+            QFile::remove(mainDb);
+            if (!content.isNull()) {
+                QFile f(mainDb);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(content);
+            }
+            m_ui.messages.clear();
+            auto s = stateOver(dir.path());
+            QVERIFY(!InitDBConnection(*s));
+            QVERIFY(!s->dbOpen);
+            QCOMPARE(m_ui.messages.size(), 1);
+            QCOMPARE(m_ui.messages[0].title, QString("InitDBConnection"));
+            QVERIFY2(m_ui.messages[0].text.contains("KORVO2005.db"), qPrintable(m_ui.messages[0].text));
+            // Nothing was created or written.
+            QCOMPARE(QFile::exists(mainDb), !content.isNull());
+            QCOMPARE(get(mainDb), content.isNull() ? QByteArray() : content);
+            QVERIFY(!QFile::exists(mainDb + "-wal"));
+            QVERIFY(!QSqlDatabase::contains(s->connMain));
+            QVERIFY(!QSqlDatabase::contains(s->connLanguage));
+            // Queries after a failed start report instead of crashing.
+            QVERIFY(!QueryKorvoDB(*s, "select 1"));
+        }
+    }
+
+    void statesKeepTheirOwnConnections()
+    {
+        QString conn;
+        {
+            auto other = stateOver(m_root.path());
+            QVERIFY(InitDBConnection(*other));
+            conn = other->connMain;
+            QVERIFY(QSqlDatabase::contains(conn));
+            auto q = QueryKorvoDB(*other, "select count(*) from PLU");
+            QVERIFY(q && q->next());
+        }
+        // Closing one state leaves the other one's connections open.
+        QVERIFY(!QSqlDatabase::contains(conn));
+        QVERIFY(QueryKorvoDB(*m_state, "select count(*) from PLU").has_value());
+        // Opening again over open connections works.
+        QVERIFY(InitDBConnection(*m_state));
+        QVERIFY(QueryKorvoDB(*m_state, "select count(*) from PLU").has_value());
+    }
+
+    void cleanupTestCase() { m_state.reset(); }
+};
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"

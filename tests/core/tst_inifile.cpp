@@ -1,0 +1,158 @@
+#include "core/IniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace korvo;
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    static void put(const QString &file, const QByteArray &bytes)
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static QByteArray get(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void readLikePrivateProfile()
+    {
+        const QString f = path("read.ini");
+        put(f, "; comment=not a key\r\n"
+               "[Setting]\r\n"
+               "  Language =  Chinese  \r\n"
+               "Quoted=\"  spaced  \"\r\n"
+               "Single='x'\r\n"
+               "Half=\"open\r\n"
+               "Empty=\r\n"
+               "Dup=first\r\n"
+               "dup=second\r\n"
+               "\r\n"
+               "[ zenttcp ]\r\n"
+               "DoLog=True\r\n"
+               "[SETTING]\r\n"
+               "Later=only in the second block\r\n");
+        QCOMPARE(ReadIniString("Setting", "Language", f), QString("Chinese"));
+        QCOMPARE(ReadIniString("setting", "LANGUAGE", f), QString("Chinese"));
+        QCOMPARE(ReadIniString("ZentTCP", "dolog", f), QString("True"));
+        QCOMPARE(ReadIniString("Setting", "Quoted", f), QString("  spaced  "));
+        QCOMPARE(ReadIniString("Setting", "Single", f), QString("x"));
+        QCOMPARE(ReadIniString("Setting", "Half", f), QString("\"open"));
+        QCOMPARE(ReadIniString("Setting", "Empty", f), QString(""));
+        QCOMPARE(ReadIniString("Setting", "Dup", f), QString("first"));
+        // A key of another section, a comment and an absent key read as "".
+        QCOMPARE(ReadIniString("Setting", "DoLog", f), QString(""));
+        QCOMPARE(ReadIniString("Setting", "; comment", f), QString(""));
+        QCOMPARE(ReadIniString("Setting", "Missing", f), QString(""));
+        QCOMPARE(ReadIniString("Nowhere", "Language", f), QString(""));
+        // Only the first section of a name is read.
+        QCOMPARE(ReadIniString("Setting", "Later", f), QString(""));
+        QCOMPARE(ReadIniString("Setting", "Language", path("absent.ini")), QString(""));
+    }
+
+    void valuesAreCutToTheBuffer()
+    {
+        const QString f = path("long.ini");
+        const QByteArray longValue(300, 'v');
+        put(f, "[PLU]\nShow=" + longValue + "\nShort=abc\n");
+        QCOMPARE(ReadIniString("PLU", "Show", f).size(), 254);
+        QCOMPARE(ReadIniString("PLU", "Show", f), QString(254, QLatin1Char('v')));
+        QCOMPARE(ReadIniString("PLU", "Show", f, 10), QString("vvvvvvvvv"));
+        QCOMPARE(ReadIniString("PLU", "Short", f, 3), QString("ab"));
+        QCOMPARE(ReadIniString("PLU", "Short", f), QString("abc"));
+    }
+
+    void writeKeepsEveryOtherLineByteForByte()
+    {
+        const QString f = path("keep.ini");
+        const QByteArray before = "; shop settings\r\n"
+                                  "[Setting]\r\n"
+                                  "Language=English\r\n"
+                                  "  PLUPageSize = 10   \r\n"
+                                  "Odd line without equals\r\n"
+                                  "\r\n"
+                                  "[ZentTCP]\r\n"
+                                  "DoLog=False";
+        put(f, before);
+        QVERIFY(WriteIniString("setting", "pluPAGESIZE", "25", f));
+        QCOMPARE(get(f), QByteArray("; shop settings\r\n"
+                                    "[Setting]\r\n"
+                                    "Language=English\r\n"
+                                    "  PLUPageSize = 25\r\n"
+                                    "Odd line without equals\r\n"
+                                    "\r\n"
+                                    "[ZentTCP]\r\n"
+                                    "DoLog=False"));
+        QCOMPARE(ReadIniString("Setting", "PLUPageSize", f), QString("25"));
+
+        // A new key goes to the end of its section, before the blank lines.
+        QVERIFY(WriteIniString("Setting", "DefaultFont", "3", f));
+        QCOMPARE(get(f), QByteArray("; shop settings\r\n"
+                                    "[Setting]\r\n"
+                                    "Language=English\r\n"
+                                    "  PLUPageSize = 25\r\n"
+                                    "Odd line without equals\r\n"
+                                    "DefaultFont=3\r\n"
+                                    "\r\n"
+                                    "[ZentTCP]\r\n"
+                                    "DoLog=False"));
+
+        // A key in the last, unterminated line; then a new section at the end.
+        QVERIFY(WriteIniString("ZentTCP", "DoLog", "True", f));
+        QVERIFY(WriteIniString("Tools", "ToolsCount", "0", f));
+        QVERIFY(get(f).endsWith("[ZentTCP]\r\nDoLog=True\r\n[Tools]\r\nToolsCount=0\r\n"));
+        QVERIFY(WriteIniString("ZentTCP", "Port", "1", f));
+        QVERIFY(get(f).endsWith("DoLog=True\r\nPort=1\r\n[Tools]\r\nToolsCount=0\r\n"));
+    }
+
+    void writeKeepsLineEndingsAndEncoding()
+    {
+        // An LF file stays LF; a UTF-8 byte order mark stays.
+        const QString lf = path("lf.ini");
+        put(lf, "\xEF\xBB\xBF[Setting]\nVersionType=Stor\xC3\xA9\n");
+        QCOMPARE(ReadIniString("Setting", "VersionType", lf), QString::fromUtf8("Storé"));
+        QVERIFY(WriteIniString("Setting", "Language", QString::fromUtf8("Other"), lf));
+        QCOMPARE(get(lf), QByteArray("\xEF\xBB\xBF[Setting]\nVersionType=Stor\xC3\xA9\nLanguage=Other\n"));
+
+        // A file that is no valid UTF-8 reads as Latin-1 and keeps its bytes.
+        const QString latin = path("latin.ini");
+        put(latin, "[Setting]\r\nVersionType=Caf\xE9\r\n");
+        QCOMPARE(ReadIniString("Setting", "VersionType", latin), QString::fromUtf8("Café"));
+        QVERIFY(WriteIniString("Setting", "Language", "English", latin));
+        QCOMPARE(get(latin), QByteArray("[Setting]\r\nVersionType=Caf\xE9\r\nLanguage=English\r\n"));
+        // A text Latin-1 cannot hold turns the file into UTF-8 without losing the rest.
+        QVERIFY(WriteIniString("Setting", "Language", QString::fromUtf8("中文"), latin));
+        QCOMPARE(ReadIniString("Setting", "VersionType", latin), QString::fromUtf8("Café"));
+        QCOMPARE(ReadIniString("Setting", "Language", latin), QString::fromUtf8("中文"));
+    }
+
+    void writeCreatesAndRefuses()
+    {
+        const QString f = path("new.ini");
+        QVERIFY(WriteIniString("Setting", "UseMainGroup", "False", f));
+        QCOMPARE(get(f), QByteArray("[Setting]\r\nUseMainGroup=False\r\n"));
+
+        // A line break would split the entry; the file stays as it was.
+        QVERIFY(!WriteIniString("Setting", "UseMainGroup", "True\r\n[Evil]", f));
+        QVERIFY(!WriteIniString("Setting", "a=b", "1", f));
+        QCOMPARE(get(f), QByteArray("[Setting]\r\nUseMainGroup=False\r\n"));
+
+        // No folder to write into: false, nothing created.
+        const QString nowhere = path("no/such/folder/x.ini");
+        QVERIFY(!WriteIniString("Setting", "Language", "English", nowhere));
+        QVERIFY(!QFile::exists(nowhere));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"

@@ -1,0 +1,180 @@
+// Password hashes and the user directory over a real Users.db.
+
+#include "common/TestSupport.h"
+#include "core/AppState.h"
+#include "i18n/Users.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUuid>
+
+#include <sys/stat.h>
+
+using namespace korvo;
+using namespace korvo::test;
+
+namespace {
+
+// Permission bits of a file as the system has them (-1: no such file).
+int fileMode(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+QString usersDb(const TestDataRoot &root) { return root.path() + QStringLiteral("Database/Users.db"); }
+
+// The stored hash of a user, read past the directory.
+QString storedHash(const QString &dbPath, const QString &name)
+{
+    const QString conn = QUuid::createUuid().toString();
+    QString hash;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(dbPath);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("select PasswordHash from Users where UserName=?"));
+            q.addBindValue(name);
+            if (q.exec() && q.next())
+                hash = q.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return hash;
+}
+
+} // namespace
+
+class TestUsers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void hashAndVerify();
+    void directory();
+    void fileStaysOwnerOnly();
+    void missingDatabase();
+};
+
+void TestUsers::hashAndVerify()
+{
+    const QString password = QStringLiteral("Zebra-Quartz-9071");
+    const QString h1 = HashPassword(password);
+    const QString h2 = HashPassword(password);
+    QVERIFY(h1.startsWith(QStringLiteral("$argon2id$")));
+    QVERIFY(!h1.contains(password));
+    QVERIFY(!h1.contains(QStringLiteral("Zebra")));
+    QVERIFY(h1 != h2); // salted
+    QVERIFY(VerifyPassword(h1, password));
+    QVERIFY(VerifyPassword(h2, password));
+    QVERIFY(!VerifyPassword(h1, QStringLiteral("zebra-quartz-9071")));
+    QVERIFY(!VerifyPassword(h1, QStringLiteral("Zebra-Quartz-907")));
+    QVERIFY(!VerifyPassword(h1, QString()));
+    QVERIFY(!VerifyPassword(QString(), password));
+    QVERIFY(!VerifyPassword(password, password)); // a clear text is no hash
+    QVERIFY(!VerifyPassword(h1.left(h1.size() - 2), password));
+
+    // Non-ASCII passwords hash by their UTF-8 bytes.
+    const QString cyr = QStringLiteral("Пароль密码");
+    const QString h3 = HashPassword(cyr);
+    QVERIFY(VerifyPassword(h3, cyr));
+    QVERIFY(!VerifyPassword(h3, QStringLiteral("Пароль")));
+
+    // The empty password is a password too.
+    const QString h4 = HashPassword(QString());
+    QVERIFY(!h4.isEmpty());
+    QVERIFY(VerifyPassword(h4, QString()));
+    QVERIFY(!VerifyPassword(h4, QStringLiteral(" ")));
+}
+
+void TestUsers::directory()
+{
+    TestDataRoot root(false);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    const QString path = usersDb(root);
+    const QString password = QStringLiteral("Zebra-Quartz-9071");
+    {
+        UserDirectory dir(path);
+        QVERIFY2(dir.isOpen(), qPrintable(dir.errorText()));
+        QVERIFY(dir.isEmpty());
+
+        QVERIFY(dir.addUser(QStringLiteral("Admin"), password, QStringLiteral("ADMINISTRATOR")));
+        QVERIFY(!dir.isEmpty());
+        QVERIFY(dir.addUser(QStringLiteral("Ölga"), QStringLiteral("other"), QStringLiteral("USER")));
+
+        // Names are unique without regard to case, beyond ASCII too.
+        QVERIFY(!dir.addUser(QStringLiteral("admin"), QStringLiteral("x"), QStringLiteral("USER")));
+        QVERIFY(!dir.errorText().isEmpty());
+        QVERIFY(!dir.addUser(QStringLiteral("ölga"), QStringLiteral("x"), QStringLiteral("USER")));
+        QVERIFY(!dir.addUser(QStringLiteral("  "), QStringLiteral("x"), QStringLiteral("USER")));
+
+        QString canonical = QStringLiteral("untouched");
+        QVERIFY(!dir.checkPassword(QStringLiteral("Admin"), QStringLiteral("wrong"), &canonical));
+        QVERIFY(!dir.checkPassword(QStringLiteral("nobody"), password, &canonical));
+        QCOMPARE(canonical, QStringLiteral("untouched"));
+        QVERIFY(dir.checkPassword(QStringLiteral("aDMIN"), password, &canonical));
+        QCOMPARE(canonical, QStringLiteral("Admin"));
+        QVERIFY(dir.checkPassword(QStringLiteral("ÖLGA"), QStringLiteral("other"), &canonical));
+        QCOMPARE(canonical, QStringLiteral("Ölga"));
+        // Another user's password does not open this account.
+        QVERIFY(!dir.checkPassword(QStringLiteral("Ölga"), password));
+    }
+
+    // Stored as a hash only, and kept across openings.
+    const QString hash = storedHash(path, QStringLiteral("Admin"));
+    QVERIFY(hash.startsWith(QStringLiteral("$argon2id$")));
+    QVERIFY(VerifyPassword(hash, password));
+    QByteArray files;
+    for (const char *suffix : {"", "-wal"}) {
+        QFile f(path + QLatin1String(suffix));
+        if (f.open(QIODevice::ReadOnly))
+            files += f.readAll();
+    }
+    QVERIFY(!files.isEmpty());
+    QVERIFY(!files.contains(password.toUtf8()));
+    QVERIFY(!files.contains(password.toUtf8().toHex()));
+
+    UserDirectory again(path);
+    QVERIFY(again.isOpen());
+    QVERIFY(!again.isEmpty());
+    QVERIFY(again.checkPassword(QStringLiteral("admin"), password));
+}
+
+void TestUsers::fileStaysOwnerOnly()
+{
+    TestDataRoot root(false);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    const QString path = usersDb(root);
+    QCOMPARE(fileMode(path), 0600);
+
+    UserDirectory dir(path);
+    QVERIFY(dir.isOpen());
+    // Someone loosened the mode while the program runs: a write tightens it.
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    QVERIFY(dir.addUser(QStringLiteral("clerk"), QStringLiteral("pw"), QStringLiteral("USER")));
+    QCOMPARE(fileMode(path), 0600);
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const int mode = fileMode(path + QLatin1String(suffix));
+        QVERIFY2(mode == -1 || mode == 0600, suffix);
+    }
+}
+
+void TestUsers::missingDatabase()
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/Users.db");
+    UserDirectory users(path);
+    QVERIFY(!users.isOpen());
+    QVERIFY(!users.errorText().isEmpty());
+    QVERIFY(!users.isEmpty()); // unknown is not "no users": no first-user setup
+    QVERIFY(!users.addUser(QStringLiteral("Admin"), QStringLiteral("pw"), QStringLiteral("ADMINISTRATOR")));
+    QVERIFY(!users.checkPassword(QStringLiteral("Admin"), QStringLiteral("pw")));
+    QVERIFY(!QFile::exists(path)); // never created behind the installation's back
+}
+
+QTEST_GUILESS_MAIN(TestUsers)
+#include "tst_users.moc"
