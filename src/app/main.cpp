@@ -1,0 +1,87 @@
+// Korvo 2005, the desktop program: one copy per data root, sign-in, the
+// start-up, then the main window.
+
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "startup/DataRoot.h"
+#include "startup/Startup.h"
+#include "ui/MainWindow.h"
+#include "ui/SignInDialog.h"
+#include "ui/WidgetUserInterface.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+using namespace korvo;
+
+namespace {
+
+bool HasAnyDatabase(const QString &dataRoot)
+{
+    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
+        if (QFileInfo::exists(dataRoot + QStringLiteral("Database/") + DatabaseFileName(kind)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(AppState::appTitle());
+    QApplication::setApplicationVersion(AppState::versionText());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(AppState::appTitle());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption dataRootOption(
+        QStringLiteral("data-root"),
+        QStringLiteral("Data root (settings file, Database, Desc); built with demo data when it has no databases."),
+        QStringLiteral("DIR"));
+    parser.addOption(dataRootOption);
+    parser.process(app);
+
+    WidgetUserInterface ui;
+    AppState state(&ui);
+    QString dataRoot;
+    if (parser.isSet(dataRootOption)) {
+        dataRoot = QDir(parser.value(dataRootOption)).absolutePath() + QLatin1Char('/');
+        QDir().mkpath(dataRoot);
+        state.setPaths(QString(), dataRoot);
+    } else {
+        state.setPaths(QCoreApplication::applicationDirPath(), QString());
+        dataRoot = state.dataPath;
+    }
+
+    // One copy per data root; a second one leaves without a trace.
+    QLockFile lock(state.dataPath + QStringLiteral("Korvo2005.lock"));
+    if (!lock.tryLock(0))
+        return 0;
+
+    if (parser.isSet(dataRootOption) && !HasAnyDatabase(state.dataPath)) {
+        DataRootOptions options;
+        options.demoRows = true;
+        QString error;
+        if (!CreateDataRoot(state.dataPath, options, &error)) {
+            ui.message(error, AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
+            return 1;
+        }
+    }
+
+    DialogSignInProvider signIn(state.dataPath, &ui);
+    const QString name = signIn.show();
+    if (name.isEmpty())
+        return 0;
+    if (!StartSession(state, name))
+        return 1;
+
+    MainWindow window(state, &signIn);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,705 @@
+#include "ui/MainWindow.h"
+
+#include "core/AppState.h"
+#include "core/Database.h"
+#include "core/IniFile.h"
+#include "core/UserInterface.h"
+#include "encoding/Hierarchy.h"
+#include "i18n/Language.h"
+#include "i18n/Permissions.h"
+#include "startup/Startup.h"
+#include "ui/Commands.h"
+#include "ui/FieldChooserWindow.h"
+#include "ui/FormTexts.h"
+#include "ui/PagePane.h"
+#include "ui/PluEditorPane.h"
+#include "ui/PluListWidget.h"
+#include "ui/QueryPane.h"
+#include "ui/SelectPane.h"
+#include "ui/SignInProvider.h"
+#include "ui/StoreTreePane.h"
+#include "ui/ToolsMenu.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace korvo {
+
+namespace {
+
+const QString kOwner = QStringLiteral("frmMain");
+const QString kSetting = QStringLiteral("Setting");
+constexpr int kTwipsPerPixel = 15;
+// Layout texts are far longer than the classic 254-character value limit.
+constexpr int kLayoutBuffer = 1 << 20;
+
+} // namespace
+
+MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_signIn(signIn),
+      m_ender([] { QCoreApplication::exit(0); })
+{
+    setObjectName(kOwner);
+    m_useMainGroupAtStart = state.settings.UseMainGroup;
+
+    // The window's controls exist before the load runs, so the language
+    // pass reaches the panes' contents too.
+    m_pluList = new PluListWidget(this);
+    m_pluList->setObjectName(QStringLiteral("wndPLU"));
+    setCentralWidget(m_pluList);
+    m_tree = new StoreTreePane(state, this);
+    m_pagePane = new PagePane(this);
+    m_queryPane = new QueryPane(this);
+    m_selectPane = new SelectPane(this);
+    m_editorPane = new PluEditorPane(this);
+    auto *ready = new QLabel(this);
+    ready->setObjectName(QStringLiteral("lblStatusReady"));
+    statusBar()->addWidget(ready, 1);
+
+    ensureStoreRow();
+    restorePosition();
+    SetFormLangString(state, this);
+    m_editorPane->setTabCaptions(GetLangString(state, kOwner, QStringLiteral("tabItem")),
+                                 GetLangString(state, kOwner, QStringLiteral("tabLabel")),
+                                 GetLangString(state, kOwner, QStringLiteral("tabDiscount")));
+    setWindowTitle(captionWithVersion());
+
+    buildMenus();
+    buildToolBar();
+    setupListColumns();
+    rebuildTree();
+    createPanes();
+
+    m_fieldChooser = new FieldChooserWindow(state, m_pluList, this);
+    if (state.settings.ShowFieldChooser)
+        m_fieldChooser->show();
+
+    loadHierarchySettings();
+    m_editorPane->setIdle();
+
+    connect(m_tree, &StoreTreePane::nodeSelectionChanged, this, [this] {
+        updateCommands();
+        if (QTreeWidgetItem *node = m_tree->selectedNode())
+            showNodePLUs(node);
+    });
+    connect(m_tree, &StoreTreePane::popupRequested, this, &MainWindow::showTreePopup);
+    connect(m_pluList, &QTableWidget::itemSelectionChanged, this, &MainWindow::updateCommands);
+    connect(m_pluList, &PluListWidget::sortOrderChanged, this, [this] {
+        if (QTreeWidgetItem *node = m_tree->selectedNode())
+            showNodePLUs(node);
+    });
+    // Both lists show the same columns in the same arrangement.
+    connect(m_pluList, &PluListWidget::layoutChanged, this,
+            [this] { m_selectPane->wndSelectedPLU->applyLayoutText(m_pluList->layoutText()); });
+
+    qApp->installEventFilter(this);
+    updateCommands();
+    if (QTreeWidgetItem *node = m_tree->selectedNode())
+        showNodePLUs(node);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    // Children die after this body; their last signals must not reach us.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        QObject::disconnect(child, nullptr, this, nullptr);
+}
+
+// ---------------------------------------------------------------- load
+
+void MainWindow::ensureStoreRow()
+{
+    auto store = QueryKorvoDB(m_state, QStringLiteral("select * from store"));
+    if (!store || store->next())
+        return;
+    store->finish();
+    QueryKorvoDB(m_state, QStringLiteral("insert into store(ST_No,ST_Name) values(1,'")
+                              + SqlEscape(GetLangString(m_state, kOwner, QStringLiteral("DefaultStore")))
+                              + QStringLiteral("')"));
+}
+
+void MainWindow::restorePosition()
+{
+    QSettings &store = m_state.userStore(); // already in the group "Settings"
+    auto read = [&](const char *key, double fallback) {
+        bool ok = false;
+        const double v = store.value(QLatin1String(key)).toDouble(&ok);
+        return qRound((ok ? v : fallback) / kTwipsPerPixel);
+    };
+    QRect r(read("MainLeft", 1000), read("MainTop", 1000), read("MainWidth", 6500),
+            read("MainHeight", 6500));
+    // A position saved on a screen that is gone would hide the window.
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    bool onScreen = screens.isEmpty();
+    for (const QScreen *s : screens)
+        onScreen = onScreen || s->availableGeometry().contains(r.topLeft());
+    if (!onScreen && QGuiApplication::primaryScreen())
+        r.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    setGeometry(r);
+}
+
+QString MainWindow::captionWithVersion()
+{
+    return GetLangString(m_state, kOwner, QStringLiteral("Caption")) + QStringLiteral(" V")
+        + AppState::versionText() + QLatin1Char(' ')
+        + ReadIniString(kSetting, QStringLiteral("VersionType"), m_state.iniFile);
+}
+
+void MainWindow::addToMenu(QMenu *menu, QAction *action, bool newGroup)
+{
+    if (!menu)
+        return;
+    // A group mark on the first entry would draw a separator above nothing.
+    if (newGroup && !menu->actions().isEmpty())
+        menu->addSeparator();
+    menu->addAction(action);
+}
+
+QAction *MainWindow::addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission)
+{
+    QAction *a = m_commands.value(id);
+    if (!a) {
+        const QString key = cmd::CaptionKey(id);
+        a = new QAction(GetLangString(m_state, kOwner, key), this);
+        a->setObjectName(key);
+        a->setProperty("commandId", id);
+        if (checkPermission)
+            a->setEnabled(GetSecurityPermission(m_state, kOwner, key));
+        connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
+        m_commands.insert(id, a);
+    }
+    addToMenu(menu, a, newGroup);
+    return a;
+}
+
+QMenu *MainWindow::addMenu(QMenu *parentMenu, int id, bool newGroup)
+{
+    const QString key = cmd::CaptionKey(id);
+    auto *m = new QMenu(GetLangString(m_state, kOwner, key), this);
+    m->setObjectName(key);
+    QAction *a = m->menuAction();
+    a->setObjectName(key);
+    a->setProperty("commandId", id);
+    a->setEnabled(GetSecurityPermission(m_state, kOwner, key));
+    connect(m, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
+    if (parentMenu)
+        addToMenu(parentMenu, a, newGroup);
+    else if (id != cmd::PopupStore && id != cmd::PopupDept && id != cmd::PopupMainGroup)
+        menuBar()->addMenu(m);
+    m_menus.insert(id, m);
+    return m;
+}
+
+void MainWindow::buildMenus()
+{
+    using namespace cmd;
+    menuBar()->setObjectName(QStringLiteral("mnuMain"));
+
+    QMenu *file = addMenu(nullptr, MenuFile, false);
+    addCommand(file, ImportCsv, true);
+    addCommand(file, Logout, true);
+    addCommand(file, Exit, true);
+
+    QMenu *edit = addMenu(nullptr, MenuEdit, false);
+    addCommand(edit, NewPlu, true);
+    addCommand(edit, EditPlu, false);
+    addCommand(edit, DeletePlu, false);
+    addCommand(edit, AddDept, true);
+    addCommand(edit, DeleteDept, false);
+    if (m_useMainGroupAtStart) {
+        addCommand(edit, AddMainGroup, false);
+        addCommand(edit, DeleteMainGroup, false);
+    }
+    addCommand(edit, Refresh, true);
+
+    QMenu *view = addMenu(nullptr, MenuView, false);
+    addCommand(view, FieldChooser, false)->setCheckable(true);
+    addCommand(view, StatusBar, false)->setCheckable(true);
+    addCommand(view, PanePage, true, false)->setCheckable(true);
+    addCommand(view, PaneQuery, false, false)->setCheckable(true);
+    addCommand(view, PaneStore, false, false)->setCheckable(true);
+    addCommand(view, PaneSelect, false, false)->setCheckable(true);
+    addCommand(view, PanePluEdit, false, false)->setCheckable(true);
+
+    QMenu *setting = addMenu(nullptr, MenuSetting, false);
+    addCommand(setting, Options, true);
+    addCommand(setting, RestoreSettings, false);
+    addCommand(setting, ScaleConfig, false);
+    addCommand(setting, ToolConfig, true);
+    QMenu *language = addMenu(setting, MenuLanguage, true);
+    addCommand(language, LanguageChinese, false)->setCheckable(true);
+    addCommand(language, LanguageEnglish, false)->setCheckable(true);
+    addCommand(language, LanguageOther, false)->setCheckable(true);
+
+    QMenu *communicate = addMenu(nullptr, MenuCommunicate, false);
+    addCommand(communicate, SendByDept, false);
+    addCommand(communicate, SendByScale, false);
+    addCommand(communicate, ReceivePlu, false)->setStatusTip(QStringLiteral("Receive PLU from scale"));
+    addCommand(communicate, DeleteAllByScale, true);
+    addCommand(communicate, SyncPcToScale, true);
+
+    addMenu(nullptr, MenuTools, false);
+    rebuildToolsMenu();
+
+    QMenu *help = addMenu(nullptr, MenuHelp, false);
+    addCommand(help, About, false, false);
+
+    QMenu *storePopup = addMenu(nullptr, PopupStore, false);
+    addCommand(storePopup, AddDept, false);
+    addCommand(storePopup, StoreProperty, true);
+    addCommand(storePopup, SendByDept, true);
+    addCommand(storePopup, SendByScale, false);
+
+    QMenu *deptPopup = addMenu(nullptr, PopupDept, false);
+    addCommand(deptPopup, DeptProperty, true);
+    addCommand(deptPopup, DeleteDept, false);
+    if (m_useMainGroupAtStart)
+        addCommand(deptPopup, AddMainGroup, false);
+    addCommand(deptPopup, SendByDept, true);
+    addCommand(deptPopup, SendByScale, false);
+
+    QMenu *groupPopup = addMenu(nullptr, PopupMainGroup, false);
+    addCommand(groupPopup, MainGroupProperty, true);
+    addCommand(groupPopup, DeleteMainGroup, false);
+    addCommand(groupPopup, NewPlu, true);
+    addCommand(groupPopup, SendByDept, true);
+    addCommand(groupPopup, SendByScale, false);
+}
+
+void MainWindow::rebuildToolsMenu()
+{
+    QMenu *tools = m_menus.value(cmd::MenuTools);
+    if (!tools)
+        return;
+    for (QAction *a : tools->actions()) {
+        const int id = a->property("commandId").toInt();
+        if (m_commands.value(id) == a)
+            m_commands.remove(id);
+    }
+    tools->clear();
+
+    QFileIconProvider icons;
+    for (const FixedTool &tool : FixedTools()) {
+        if (tool.id == cmd::ToolLoginManagement && !m_state.isAdministrator)
+            continue;
+        const QString path = FixedToolPath(m_state, tool);
+        if (!QFileInfo(path).isFile())
+            continue;
+        const QString key = QLatin1String(tool.captionKey);
+        auto *a = new QAction(icons.icon(QFileInfo(path)), GetLangString(m_state, kOwner, key), tools);
+        a->setObjectName(key);
+        a->setProperty("commandId", tool.id);
+        a->setEnabled(GetSecurityPermission(m_state, kOwner, key));
+        const int id = tool.id;
+        connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
+        tools->addAction(a);
+        m_commands.insert(id, a);
+    }
+
+    const int count = UserToolCount(m_state);
+    for (int i = 1; i <= count; ++i) {
+        const UserTool t = ReadUserTool(m_state, i);
+        QIcon icon;
+        if (!t.IconFileName.isEmpty())
+            icon = QIcon(t.IconFileName);
+        else if (!t.CmdLine.isEmpty() && QFileInfo(t.CmdLine).isFile())
+            icon = icons.icon(QFileInfo(t.CmdLine));
+        auto *a = new QAction(icon, t.MenuItemName, tools);
+        const int id = kUserToolBaseId + i;
+        a->setObjectName(QStringLiteral("userTool%1").arg(i));
+        a->setProperty("commandId", id);
+        connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
+        addToMenu(tools, a, i == 1);
+        m_commands.insert(id, a);
+    }
+}
+
+void MainWindow::buildToolBar()
+{
+    QToolBar *bar = addToolBar(GetLangString(m_state, kOwner, QStringLiteral("tbStandard")));
+    bar->setObjectName(QStringLiteral("tbStandard"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Its own action: the toolbar button is not bound by the menu's permission.
+    const QString key = cmd::CaptionKey(cmd::Refresh);
+    m_toolbarRefresh = new QAction(style()->standardIcon(QStyle::SP_BrowserReload),
+                                   GetLangString(m_state, kOwner, key), bar);
+    m_toolbarRefresh->setObjectName(key);
+    m_toolbarRefresh->setProperty("commandId", int(cmd::Refresh));
+    connect(m_toolbarRefresh, &QAction::triggered, this, [this] { dispatch(cmd::Refresh); });
+    bar->addAction(m_toolbarRefresh);
+}
+
+void MainWindow::setupListColumns()
+{
+    const QString layout = ReadIniString(kSetting, QStringLiteral("PLUList"), m_state.iniFile,
+                                         kLayoutBuffer);
+    m_pluList->setupColumns(m_state.pluFields, layout);
+    m_selectPane->wndSelectedPLU->setupColumns(m_state.pluFields, m_pluList->layoutText());
+}
+
+void MainWindow::createPanes()
+{
+    struct Spec {
+        int id;
+        const char *titleKey;
+        QWidget *content;
+    };
+    const Spec specs[] = {
+        {SelectPaneId, "paneSelect", m_selectPane},
+        {StorePaneId, "paneStore", m_tree},
+        {PagePaneId, "panePage", m_pagePane},
+        {EditorPaneId, "panePLUEdit", m_editorPane},
+        {QueryPaneId, "paneQuery", m_queryPane},
+    };
+    for (const Spec &s : specs) {
+        auto *dock = new QDockWidget(GetLangString(m_state, kOwner, QLatin1String(s.titleKey)), this);
+        dock->setObjectName(QStringLiteral("pane%1").arg(s.id));
+        dock->setWidget(s.content);
+        m_panes.insert(s.id, dock);
+    }
+    QDockWidget *select = m_panes[SelectPaneId], *store = m_panes[StorePaneId], *page = m_panes[PagePaneId],
+                *editor = m_panes[EditorPaneId], *query = m_panes[QueryPaneId];
+    addDockWidget(Qt::LeftDockWidgetArea, store);
+    splitDockWidget(store, page, Qt::Vertical);
+    addDockWidget(Qt::BottomDockWidgetArea, select);
+    // The editor sits on the bottom edge with the query box to its left.
+    addDockWidget(Qt::BottomDockWidgetArea, query, Qt::Vertical);
+    splitDockWidget(query, editor, Qt::Horizontal);
+    resizeDocks({store}, {200}, Qt::Horizontal);
+    resizeDocks({store, page}, {300, 110}, Qt::Vertical);
+    resizeDocks({select, query}, {130, 230}, Qt::Vertical);
+    resizeDocks({query, editor}, {300, 500}, Qt::Horizontal);
+
+    const QByteArray saved = QByteArray::fromBase64(
+        ReadIniString(kSetting, QStringLiteral("DockingPane"), m_state.iniFile, kLayoutBuffer).toLatin1());
+    if (!saved.isEmpty())
+        restoreState(saved); // an unreadable layout keeps the initial one
+}
+
+void MainWindow::loadHierarchySettings()
+{
+    LoadMGSettings(m_state);
+    LoadScaleBarcodeList(m_state);
+}
+
+// ---------------------------------------------------------------- hooks
+
+void MainWindow::rebuildTree()
+{
+    m_tree->rebuild();
+}
+
+void MainWindow::reloadCurrentPage()
+{
+    // PLU list paging: re-run the remembered query on the current page and
+    // show page number and count (RefreshPLUList).
+}
+
+void MainWindow::showNodePLUs(QTreeWidgetItem *node)
+{
+    // PLU list paging: the current page of the PLUs under the node.
+    (void)node;
+}
+
+void MainWindow::refreshPluList()
+{
+    rebuildTree();
+    reloadCurrentPage();
+}
+
+// ---------------------------------------------------------------- commands
+
+void MainWindow::dispatch(int id)
+{
+    using namespace cmd;
+    switch (id) {
+    case Exit:
+        endProgramAtOnce();
+        return;
+    case Logout:
+        logout();
+        break;
+    case Refresh:
+        refreshPluList();
+        break;
+    case FieldChooser:
+        toggleFieldChooser();
+        break;
+    case StatusBar:
+        statusBar()->setVisible(statusBar()->isHidden());
+        break;
+    case PanePage:
+        togglePane(PagePaneId);
+        break;
+    case PaneQuery:
+        togglePane(QueryPaneId);
+        break;
+    case PaneStore:
+        togglePane(StorePaneId);
+        break;
+    case PaneSelect:
+        togglePane(SelectPaneId);
+        break;
+    case PanePluEdit:
+        togglePane(EditorPaneId);
+        break;
+    case LanguageChinese:
+        chooseLanguage(QStringLiteral("Chinese"));
+        break;
+    case LanguageEnglish:
+        chooseLanguage(QStringLiteral("English"));
+        break;
+    case LanguageOther:
+        chooseLanguage(QStringLiteral("Other"));
+        break;
+    case About:
+        showAbout();
+        break;
+
+    // Commands whose features land later; each names its feature.
+    case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
+    case NewPlu:            // PLU save and delete: new PLU in the selected main group
+    case EditPlu:           // PLU editor: open on the selected PLU
+    case DeletePlu:         // PLU save and delete: delete the selected PLUs
+    case AddDept:           // store tree: department dialog (add)
+    case DeleteDept:        // store tree: delete department
+    case AddMainGroup:      // store tree: main-group dialog (add)
+    case DeleteMainGroup:   // store tree: delete main group
+    case StoreProperty:     // store tree: store dialog
+    case DeptProperty:      // store tree: department dialog (edit)
+    case MainGroupProperty: // store tree: main-group dialog (edit)
+    case Options:           // options dialog; unless cancelled refreshPluList()
+    case RestoreSettings:   // restore dialog; unless cancelled "msgSettingsAvailableNextStart"
+    case ScaleConfig:       // scale configuration component
+    case ToolConfig:        // tool configuration dialog; on OK rebuildToolsMenu()
+    case SendByDept:        // whole-scale commands: send by department
+    case SendByScale:       // whole-scale commands: send by scale
+    case ReceivePlu:        // receive window, modeless
+    case DeleteAllByScale:  // whole-scale commands: delete all PLUs
+    case SyncPcToScale:     // whole-scale commands: synchronise
+        break;
+
+    default:
+        if (const FixedTool *tool = FindFixedTool(id))
+            LaunchFixedTool(m_state, *tool);
+        else if (id >= FirstUserTool && id <= LastUserTool)
+            LaunchUserTool(m_state, id);
+        break;
+    }
+    if (!m_endedAtOnce && !m_closed)
+        updateCommands();
+}
+
+void MainWindow::updateCommands()
+{
+    if (m_closed || m_endedAtOnce)
+        return;
+    using namespace cmd;
+    const NodeKind kind = m_tree->selectedKind();
+    const int rows = m_pluList->selectedRowCount();
+    auto rule = [this](int id, const char *permissionKey, bool enabled) {
+        QAction *a = m_commands.value(id);
+        if (!a)
+            return;
+        // Without the permission the command keeps the state it has.
+        if (GetSecurityPermission(m_state, kOwner, QLatin1String(permissionKey)))
+            a->setEnabled(enabled);
+    };
+    const bool node = kind != NodeKind::None;
+    rule(NewPlu, "ID_MENU_EDIT_NEW_PLU", node && kind != NodeKind::Store);
+    rule(EditPlu, "ID_MENU_EDIT_EDIT_PLU", rows == 1);
+    rule(DeletePlu, "ID_MENU_EDIT_DEL_PLU", rows >= 1);
+    rule(AddDept, "ID_MENU_EDIT_ADD_DEPT", node);
+    rule(DeleteDept, "ID_MENU_EDIT_DEL_DEPT", kind == NodeKind::Department);
+    rule(AddMainGroup, "ID_MENU_EDIT_ADD_MG", node && kind != NodeKind::Store);
+    rule(DeleteMainGroup, "ID_MENU_EDIT_DEL_MG", kind == NodeKind::MainGroup);
+
+    auto tick = [this](int id, bool on) {
+        if (QAction *a = m_commands.value(id))
+            a->setChecked(on);
+    };
+    tick(FieldChooser, m_fieldChooser && m_fieldChooser->isVisible());
+    tick(StatusBar, !statusBar()->isHidden());
+    auto shown = [this](int paneId) {
+        const QDockWidget *dock = m_panes.value(paneId);
+        return dock && !dock->isHidden();
+    };
+    tick(PanePage, shown(PagePaneId));
+    tick(PaneQuery, shown(QueryPaneId));
+    tick(PaneStore, shown(StorePaneId));
+    tick(PaneSelect, shown(SelectPaneId));
+    tick(PanePluEdit, shown(EditorPaneId));
+    const QString &lang = m_state.settings.Language;
+    tick(LanguageChinese, lang == QLatin1String("Chinese"));
+    tick(LanguageEnglish, lang == QLatin1String("English"));
+    tick(LanguageOther, lang == QLatin1String("Other"));
+}
+
+void MainWindow::endProgramAtOnce()
+{
+    m_endedAtOnce = true;
+    if (m_ender)
+        m_ender();
+}
+
+void MainWindow::logout()
+{
+    const MsgResult answer = m_state.ui->message(
+        GetLangString(m_state, kOwner, QStringLiteral("msgLogout")), AppState::appTitle(),
+        MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    if (answer != MsgResult::Yes)
+        return;
+    const QString name = m_signIn ? m_signIn->show() : QString();
+    if (name.isEmpty()) {
+        endProgramAtOnce();
+        return;
+    }
+    m_state.userName = name;
+    LogSignIn(m_state);
+}
+
+void MainWindow::chooseLanguage(const QString &language)
+{
+    // The running program keeps its language; the choice applies next start.
+    WriteLanguageSetting(m_state, language);
+    m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgLangAvailableNextStart")),
+                        AppState::appTitle(), MsgIcon::Information, MsgButtons::Ok, MsgResult::Ok);
+}
+
+void MainWindow::toggleFieldChooser()
+{
+    if (m_fieldChooser->isVisible())
+        m_fieldChooser->close();
+    else
+        m_fieldChooser->show();
+}
+
+void MainWindow::togglePane(int paneId)
+{
+    if (QDockWidget *dock = m_panes.value(paneId))
+        dock->setVisible(dock->isHidden());
+}
+
+void MainWindow::showAbout()
+{
+    m_state.ui->message(captionWithVersion(), AppState::appTitle(), MsgIcon::Information,
+                        MsgButtons::Ok, MsgResult::Ok);
+}
+
+void MainWindow::showTreePopup(const QPoint &globalPos)
+{
+    int popup = 0;
+    switch (m_tree->selectedKind()) {
+    case NodeKind::Store: popup = cmd::PopupStore; break;
+    case NodeKind::Department: popup = cmd::PopupDept; break;
+    case NodeKind::MainGroup: popup = cmd::PopupMainGroup; break;
+    case NodeKind::None: return;
+    }
+    if (QMenu *m = m_menus.value(popup))
+        m->popup(globalPos);
+}
+
+// ---------------------------------------------------------------- events
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_endedAtOnce || m_closed) {
+        event->accept();
+        return;
+    }
+    m_closed = true;
+    // Every step is attempted; a failing one does not stop the others.
+    if (!isMinimized()) {
+        QSettings &store = m_state.userStore(); // already in the group "Settings"
+        const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+        store.setValue(QStringLiteral("MainLeft"), g.x() * kTwipsPerPixel);
+        store.setValue(QStringLiteral("MainTop"), g.y() * kTwipsPerPixel);
+        store.setValue(QStringLiteral("MainWidth"), g.width() * kTwipsPerPixel);
+        store.setValue(QStringLiteral("MainHeight"), g.height() * kTwipsPerPixel);
+        store.sync();
+    }
+    WriteIniString(kSetting, QStringLiteral("PLUList"), m_pluList->layoutText(), m_state.iniFile);
+    WriteIniString(kSetting, QStringLiteral("DockingPane"), QString::fromLatin1(saveState().toBase64()),
+                   m_state.iniFile);
+    const bool chooserShown = m_fieldChooser && m_fieldChooser->isVisible();
+    WriteIniString(kSetting, QStringLiteral("ShowFieldChooser"),
+                   chooserShown ? QStringLiteral("True") : QStringLiteral("False"), m_state.iniFile);
+
+    // Other windows owned by this one, the most recent first.
+    QList<QWidget *> owned;
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (w->isWindow() && w->isVisible() && !qobject_cast<QDockWidget *>(w))
+            owned.prepend(w);
+    }
+    for (QWidget *w : std::as_const(owned))
+        w->close();
+
+    CloseDBConnections(m_state);
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (QTreeWidgetItem *node = m_tree->selectedNode())
+        m_tree->scrollToItem(node);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, event);
+    // Only keys meant for this window or its floating panes.
+    auto *target = qobject_cast<QWidget *>(watched);
+    QWidget *win = target ? target->window() : nullptr;
+    if (!win || (win != this && !(qobject_cast<QDockWidget *>(win) && win->parentWidget() == this)))
+        return false;
+
+    auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers mods =
+        key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    enum { None, Next, Previous, Mnemonic } what = None;
+    int tab = -1;
+    if (key->key() == Qt::Key_Tab && mods == Qt::ControlModifier)
+        what = Next;
+    else if ((key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Tab)
+             && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        what = Previous;
+    else if (key->key() == Qt::Key_Backtab && mods == Qt::ControlModifier)
+        what = Previous;
+    else if (mods == Qt::AltModifier && key->key() >= 0x20 && key->key() < 0x10000) {
+        tab = m_editorPane->findTabByMnemonic(QChar(key->key()));
+        if (tab >= 0)
+            what = Mnemonic;
+    }
+    if (what == None)
+        return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim the key so no shortcut takes it; the key press follows.
+        event->accept();
+        return true;
+    }
+    switch (what) {
+    case Next: m_editorPane->nextTab(); break;
+    case Previous: m_editorPane->previousTab(); break;
+    case Mnemonic: m_editorPane->picPLUEditor->setCurrentIndex(tab); break;
+    case None: break;
+    }
+    return true;
+}
+
+} // namespace korvo

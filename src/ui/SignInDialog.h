@@ -1,0 +1,89 @@
+#pragma once
+// The sign-in: name and password checked against Users.db. On the first
+// start of a data root (no user yet) it creates the administrator instead.
+// It runs before the start-up loads the settings and opens the databases,
+// so it reads its own texts straight from language.db.
+
+#include "core/UserInterface.h"
+#include "ui/SignInProvider.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace korvo {
+
+class UserDirectory;
+
+// The frmLogin texts in the language named by the settings file.
+class LoginTexts {
+public:
+    explicit LoginTexts(const QString &dataRoot);
+    // The text of frmLogin.key; the built-in English wording when
+    // language.db cannot be opened or lacks the row.
+    QString text(const QString &key);
+    QString language() const { return m_language; }
+    bool databaseOpen() const { return m_dbOpen; }
+    // Keys asked for that language.db did not hold.
+    QSet<QString> missingKeys() const { return m_missing; }
+
+    static QString builtIn(const QString &key);
+
+private:
+    QString m_language;
+    bool m_dbOpen = false;
+    QHash<QString, QString> m_texts; // upper-cased key -> text
+    QSet<QString> m_missing;
+};
+
+class SignInDialog : public QDialog {
+    Q_OBJECT
+public:
+    // dataRoot ends in "/"; ui shows the messages.
+    SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent = nullptr);
+    ~SignInDialog() override;
+
+    // True when Users.db could be opened.
+    bool directoryOpen() const;
+    QString directoryError() const;
+    // First start: the dialog asks for the new administrator.
+    bool createsAdministrator() const { return m_newAdmin; }
+    // The signed-in name as stored; "" until OK succeeded.
+    QString signedInName() const { return m_name; }
+    LoginTexts &texts() { return m_texts; }
+
+    // Shows a message titled with the dialog caption.
+    void showMessage(const QString &key, MsgIcon icon, const QString &detail = {});
+
+private slots:
+    void tryAccept();
+
+private:
+    UserInterface *m_ui;
+    LoginTexts m_texts;
+    std::unique_ptr<UserDirectory> m_users;
+    bool m_newAdmin = false;
+    QString m_name;
+    QLineEdit *m_txtUserName = nullptr;
+    QLineEdit *m_txtPassword = nullptr;
+    QLineEdit *m_txtConfirm = nullptr;
+};
+
+// The real sign-in: shows the dialog modal and returns its name or "".
+class DialogSignInProvider : public SignInProvider {
+public:
+    DialogSignInProvider(const QString &dataRoot, UserInterface *ui);
+    QString show() override;
+
+private:
+    QString m_dataRoot;
+    UserInterface *m_ui;
+};
+
+} // namespace korvo

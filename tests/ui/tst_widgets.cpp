@@ -1,0 +1,378 @@
+// The building blocks of the windows: the language pass, the PLU list's
+// columns and layout text, the file filter conversion.
+
+#include "common/TestSupport.h"
+#include "core/Database.h"
+#include "i18n/Language.h"
+#include "ui/FieldChooserWindow.h"
+#include "ui/FormTexts.h"
+#include "ui/PluListWidget.h"
+#include "ui/WidgetUserInterface.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+using namespace korvo;
+using namespace korvo::test;
+
+class TestWidgets : public QObject {
+    Q_OBJECT
+private slots:
+    void formTextsSetCaptionsAndPermissions();
+    void formTextsFarsiLayout();
+    void pluListColumnsAndLayout();
+    void pluListRowsAndSortOrder();
+    void fileFilterConversion();
+    void messageBoxesAndProgress();
+    void fieldChooserOffersHiddenColumns();
+};
+
+namespace {
+
+// A window with the control names of frmMain's page bar and editor.
+struct Form {
+    Form()
+    {
+        window.setObjectName(QStringLiteral("frmMain"));
+        button = new QPushButton(QStringLiteral("design"), &window);
+        button->setObjectName(QStringLiteral("cmdNewPLU"));
+        label = new QLabel(QStringLiteral("design"), &window);
+        label->setObjectName(QStringLiteral("lblQueryByPLUNo"));
+        unnamed = new QLabel(QStringLiteral("/"), &window);
+        internal = new QPushButton(QStringLiteral("inside"), &window);
+        internal->setObjectName(QStringLiteral("qt_internal"));
+        box = new QLineEdit(&window);
+        box->setObjectName(QStringLiteral("txtPageNo"));
+        spin = new QSpinBox(&window);
+        spin->setObjectName(QStringLiteral("txtPrice"));
+        action = new QAction(QStringLiteral("design"), &window);
+        action->setObjectName(QStringLiteral("mnuID_MENU_FILE_EXIT"));
+    }
+    QWidget window;
+    QPushButton *button;
+    QLabel *label;
+    QLabel *unnamed;
+    QPushButton *internal;
+    QLineEdit *box;
+    QSpinBox *spin;
+    QAction *action;
+};
+
+bool ProhibitFor(AppState &state, const QString &user, const QString &caption)
+{
+    auto q = QueryDb(state, DbKind::Language,
+                     QStringLiteral("select ID from tbl_LANGUAGE where Caption='") + SqlEscape(caption)
+                         + QStringLiteral("'"));
+    if (!q || !q->next())
+        return false;
+    return bool(QueryDb(state, DbKind::Users,
+                        QStringLiteral("insert into UserProhibitFun(UserName,ProhibitFunID) values('") + user
+                            + QStringLiteral("',") + q->value(0).toString() + QStringLiteral(")")));
+}
+
+} // namespace
+
+void TestWidgets::formTextsSetCaptionsAndPermissions()
+{
+    TestDataRoot root;
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    {
+        auto setup = root.loadedState();
+        QVERIFY(setup);
+        QVERIFY(ProhibitFor(*setup, QStringLiteral("bob"), QStringLiteral("frmMain.cmdNewPLU")));
+        QVERIFY(ProhibitFor(*setup, QStringLiteral("bob"), QStringLiteral("frmMain.mnuID_MENU_FILE_EXIT")));
+        CloseDBConnections(*setup);
+    }
+    for (const QString &user : {QStringLiteral("admin"), QStringLiteral("bob")}) {
+        auto state = root.loadedState(user);
+        QVERIFY(state);
+        Form f;
+        SetFormLangString(*state, &f.window);
+        const QString owner = QStringLiteral("frmMain");
+        QCOMPARE(f.window.windowTitle(), GetLangString(*state, owner, QStringLiteral("Caption")));
+        QCOMPARE(f.button->text(), GetLangString(*state, owner, QStringLiteral("cmdNewPLU")));
+        QVERIFY(f.button->text() != QLatin1String("design"));
+        QCOMPARE(f.label->text(), GetLangString(*state, owner, QStringLiteral("lblQueryByPLUNo")));
+        QCOMPARE(f.action->text(), GetLangString(*state, owner, QStringLiteral("mnuID_MENU_FILE_EXIT")));
+        QCOMPARE(f.unnamed->text(), QStringLiteral("/"));
+        QCOMPARE(f.internal->text(), QStringLiteral("inside"));
+        QCOMPARE(f.box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+        const bool bob = user == QLatin1String("bob");
+        QCOMPARE(f.button->isEnabled(), !bob);
+        QCOMPARE(f.action->isEnabled(), !bob);
+        QVERIFY(f.label->isEnabled()); // a control without a prohibition stays usable
+        QVERIFY(state->reportedErrors.isEmpty());
+    }
+
+    // A control without a text row: reported once, empty caption, the pass goes on.
+    auto state = root.loadedState();
+    QVERIFY(state);
+    QWidget window;
+    window.setObjectName(QStringLiteral("frmMain"));
+    auto *unknown = new QCheckBox(QStringLiteral("design"), &window);
+    unknown->setObjectName(QStringLiteral("chkNoSuchControl"));
+    auto *later = new QGroupBox(QStringLiteral("design"), &window);
+    later->setObjectName(QStringLiteral("cmdSavePLU"));
+    SetFormLangString(*state, &window);
+    QCOMPARE(unknown->text(), QString());
+    QVERIFY(unknown->isEnabled()); // without a row it cannot be prohibited
+    QVERIFY(state->missingTexts.contains(QStringLiteral("frmMain.chkNoSuchControl")));
+    QCOMPARE(state->reportedErrors.size(), 1);
+    QCOMPARE(later->title(), GetLangString(*state, QStringLiteral("frmMain"), QStringLiteral("cmdSavePLU")));
+}
+
+void TestWidgets::formTextsFarsiLayout()
+{
+    TestDataRoot root;
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    auto state = root.loadedState();
+    QVERIFY(state);
+    state->settings.SetLanguageCodepage = 1;
+    state->settings.LangeCodepageToConvert = 1; // Cyrillic: not Farsi
+    QVERIFY(!IsFarsiLayout(*state));
+    state->settings.LangeCodepageToConvert = 2;
+    QVERIFY(IsFarsiLayout(*state));
+    Form f;
+    SetFormLangString(*state, &f.window);
+    QCOMPARE(f.box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    QCOMPARE(f.spin->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    QCOMPARE(f.box->font().family(), QStringLiteral("Tahoma"));
+    QCOMPARE(f.button->font().family(), QStringLiteral("Tahoma"));
+    QVERIFY(f.unnamed->font().family() != QLatin1String("Tahoma"));
+}
+
+void TestWidgets::pluListColumnsAndLayout()
+{
+    PluFieldTable fields;
+    fields.reset();
+    for (int i = 0; i < fields.size(); ++i)
+        fields.at(i).Caption = QStringLiteral("Field %1").arg(i);
+    fields.applyShowKey(QStringLiteral("0,2,69"));
+
+    PluListWidget list;
+    list.setupColumns(fields, QString());
+    QCOMPARE(list.columnCount(), kPluFieldCount);
+    QHeaderView *h = list.horizontalHeader();
+    QCOMPARE(list.horizontalHeaderItem(69)->text(), QStringLiteral("Field 69"));
+    QCOMPARE(h->sectionSize(0), 100);
+    QVERIFY(!h->isSectionHidden(0) && h->isSectionHidden(1) && !h->isSectionHidden(69));
+
+    // The operator rearranges; the layout text carries it to another list.
+    h->hideSection(2);
+    h->showSection(5);
+    h->moveSection(h->visualIndex(69), 0);
+    h->resizeSection(0, 160);
+    const QString layout = list.layoutText();
+    QVERIFY(!layout.isEmpty());
+
+    PluFieldTable next;
+    next.reset();
+    next.applyShowKey(QStringLiteral("0,2,69"));
+    PluListWidget restored;
+    restored.setupColumns(next, layout);
+    QHeaderView *r = restored.horizontalHeader();
+    QVERIFY(r->isSectionHidden(2));
+    QVERIFY(!r->isSectionHidden(5));
+    QCOMPARE(r->sectionSize(5), 100); // a column shown later has the standard width
+    QCOMPARE(r->visualIndex(69), 0);
+    QCOMPARE(r->sectionSize(0), 160);
+    // The field table learns what the operator chose.
+    QVERIFY(!next.at(2).Visible);
+    QVERIFY(next.at(5).Visible);
+    QVERIFY(next.at(0).Visible);
+
+    // A text that is no layout of this list changes nothing.
+    QVERIFY(!restored.applyLayoutText(QStringLiteral("bm90IGEgbGF5b3V0")));
+    QVERIFY(!restored.applyLayoutText(QString()));
+    QVERIFY(r->isSectionHidden(2));
+    QCOMPARE(r->visualIndex(69), 0);
+    PluFieldTable third;
+    third.reset();
+    third.applyShowKey(QStringLiteral("1"));
+    PluListWidget garbage;
+    garbage.setupColumns(third, QStringLiteral("%%%"));
+    QVERIFY(garbage.horizontalHeader()->isSectionHidden(0));
+    QVERIFY(!garbage.horizontalHeader()->isSectionHidden(1));
+    QVERIFY(third.at(1).Visible);
+}
+
+void TestWidgets::pluListRowsAndSortOrder()
+{
+    PluFieldTable fields;
+    fields.reset();
+    fields.applyShowKey(QStringLiteral("0,1,2"));
+    PluListWidget list;
+    list.setupColumns(fields, QString());
+    list.resize(600, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    QStringList cells;
+    for (int i = 0; i < kPluFieldCount; ++i)
+        cells << QStringLiteral("c%1").arg(i);
+    list.addRow(cells, kAlternateRowColour);
+    list.addRow(cells, -1);
+    QCOMPARE(list.rowCount(), 2);
+    QCOMPARE(list.rowCells(0), cells); // hidden columns keep their items
+    // 0xBBGGRR: red 230, green 230, blue 255.
+    QCOMPARE(list.item(0, 3)->background().color(), QColor(230, 230, 255));
+    QCOMPARE(list.item(1, 3)->background().style(), Qt::NoBrush);
+    list.clearRows();
+    QCOMPARE(list.rowCount(), 0);
+    QCOMPARE(list.columnCount(), kPluFieldCount);
+
+    QSignalSpy changed(&list, &PluListWidget::sortOrderChanged);
+    QHeaderView *h = list.horizontalHeader();
+    auto clickHeader = [&](int column, Qt::KeyboardModifiers mods) {
+        const int x = h->sectionViewportPosition(column) + h->sectionSize(column) / 2;
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, mods, QPoint(x, h->height() / 2));
+    };
+    clickHeader(2, {});
+    QCOMPARE(list.sortColumns().size(), 1);
+    QCOMPARE(list.sortColumns().first().column, 2);
+    clickHeader(1, Qt::ControlModifier);
+    QCOMPARE(list.sortColumns().size(), 2);
+    QCOMPARE(list.sortColumns().last().column, 1);
+    clickHeader(1, Qt::ControlModifier); // already sorted by it: no change
+    QCOMPARE(list.sortColumns().size(), 2);
+    clickHeader(0, {});
+    QCOMPARE(list.sortColumns().size(), 1);
+    QCOMPARE(list.sortColumns().first().column, 0);
+    QCOMPARE(changed.count(), 3);
+}
+
+void TestWidgets::fileFilterConversion()
+{
+    QCOMPARE(QtFileFilter(QStringLiteral("CSV (*.csv)|*.csv")), QStringLiteral("CSV (*.csv)"));
+    QCOMPARE(QtFileFilter(QStringLiteral("*.EXE|*.exe")), QStringLiteral("*.EXE (*.exe)"));
+    QCOMPARE(QtFileFilter(QStringLiteral("Icons|*.ico;*.cur|All (*.*)|*.*")),
+             QStringLiteral("Icons (*.ico *.cur);;All (*.*)"));
+    QCOMPARE(QtFileFilter(QStringLiteral("Text (*.txt)")), QStringLiteral("Text (*.txt)"));
+}
+
+void TestWidgets::messageBoxesAndProgress()
+{
+    WidgetUserInterface ui;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QAbstractButton *preselected = nullptr;
+    QAbstractButton *noButton = nullptr;
+    QString title;
+    auto inspect = [&](std::function<void(QMessageBox *)> answer) {
+        QTimer::singleShot(0, this, [&, answer] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            icon = box->icon();
+            preselected = box->defaultButton();
+            noButton = box->button(QMessageBox::No);
+            title = box->windowTitle();
+            answer(box);
+        });
+    };
+
+    inspect([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+    QCOMPARE(ui.message(QStringLiteral("Log out?"), QStringLiteral("Korvo 2005"), MsgIcon::Question,
+                        MsgButtons::YesNo, MsgResult::No),
+             MsgResult::Yes);
+    QCOMPARE(icon, QMessageBox::Question);
+    QVERIFY(preselected && preselected == noButton); // the harmless answer is preselected
+    QCOMPARE(title, QStringLiteral("Korvo 2005"));
+
+    inspect([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    QCOMPARE(ui.message(QStringLiteral("Delete?"), QString(), MsgIcon::Question, MsgButtons::YesNo,
+                        MsgResult::No),
+             MsgResult::No);
+
+    inspect([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+    QCOMPARE(ui.message(QStringLiteral("Delete department?"), QString(), MsgIcon::Question,
+                        MsgButtons::OkCancel, MsgResult::Cancel),
+             MsgResult::Cancel);
+
+    inspect([](QMessageBox *box) { box->button(QMessageBox::Ok)->click(); });
+    QCOMPARE(ui.message(QStringLiteral("Refused"), QString(), MsgIcon::Exclamation, MsgButtons::Ok,
+                        MsgResult::Ok),
+             MsgResult::Ok);
+    QCOMPARE(icon, QMessageBox::Warning);
+    inspect([](QMessageBox *box) { box->button(QMessageBox::Ok)->click(); });
+    ui.message(QStringLiteral("Bad"), QString(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
+    QCOMPARE(icon, QMessageBox::Critical);
+
+    ui.progressBegin(QStringLiteral("Encoding"), 3);
+    auto *progress = qApp->findChild<QProgressDialog *>();
+    if (!progress) {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if ((progress = qobject_cast<QProgressDialog *>(w)))
+                break;
+        }
+    }
+    QVERIFY(progress);
+    QVERIFY(progress->isVisible());
+    ui.progressStep(2, QStringLiteral("Record 2 of 3"));
+    QCOMPARE(progress->value(), 2);
+    QCOMPARE(progress->labelText(), QStringLiteral("Record 2 of 3"));
+    ui.progressStep(7); // beyond the end stays at the end
+    QCOMPARE(progress->value(), 3);
+    QPointer<QProgressDialog> gone(progress);
+    ui.progressEnd();
+    QTRY_VERIFY(gone.isNull());
+}
+
+void TestWidgets::fieldChooserOffersHiddenColumns()
+{
+    TestDataRoot root;
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    auto state = root.loadedState();
+    QVERIFY(state);
+    PluListWidget list;
+    list.setupColumns(state->pluFields, QString());
+    QWidget owner;
+    FieldChooserWindow chooser(*state, &list, &owner);
+    QCOMPARE(chooser.windowTitle(),
+             GetLangString(*state, QStringLiteral("frmFieldChooser"), QStringLiteral("Caption")));
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    int hidden = 0;
+    for (int i = 0; i < list.columnCount(); ++i)
+        hidden += list.horizontalHeader()->isSectionHidden(i) ? 1 : 0;
+    QVERIFY(hidden > 0);
+    QCOMPARE(chooser.wndFieldChooser->count(), hidden);
+
+    // Hiding a column offers it; double-clicking an entry shows it again.
+    const int price = state->pluFields.indexOf(QStringLiteral("PLU_UPrice"));
+    list.horizontalHeader()->hideSection(price);
+    QTRY_COMPARE(chooser.wndFieldChooser->count(), hidden + 1);
+    QListWidgetItem *entry = nullptr;
+    for (int i = 0; i < chooser.wndFieldChooser->count(); ++i) {
+        if (chooser.wndFieldChooser->item(i)->data(Qt::UserRole).toInt() == price)
+            entry = chooser.wndFieldChooser->item(i);
+    }
+    QVERIFY(entry);
+    QCOMPARE(entry->text(), state->pluFields.at(price).Caption);
+    chooser.wndFieldChooser->scrollToItem(entry);
+    const QRect r = chooser.wndFieldChooser->visualItemRect(entry);
+    QTest::mouseClick(chooser.wndFieldChooser->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(chooser.wndFieldChooser->viewport(), Qt::LeftButton, {}, r.center());
+    QVERIFY(!list.horizontalHeader()->isSectionHidden(price));
+    QCOMPARE(chooser.wndFieldChooser->count(), hidden);
+
+    // Its place is kept per user when it closes.
+    chooser.setGeometry(80, 90, 200, 300);
+    chooser.close();
+    QCOMPARE(state->userStore().value(QStringLiteral("FieldChooserLeft")).toInt(), chooser.geometry().x() * 15);
+    QCOMPARE(state->userStore().value(QStringLiteral("FieldChooserHeight")).toInt(),
+             chooser.geometry().height() * 15);
+}
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"
