@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/UserInterface.h"
+#include "encoding/Hierarchy.h"
 #include "encoding/RecordBuilder.h"
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
@@ -27,6 +28,8 @@ int CtlInit(const QString &dataRoot, const QStringList &)
     if (!LoadSettings(state))
         return 1;
     const int before = state.reportedErrors.size();
+    LoadMGSettings(state); // the main window's load does this in the program
+    LoadScaleBarcodeList(state);
     qint32 last = 0;
     CreatePLUData(state, QStringLiteral("ALL"), last);
     if (state.reportedErrors.size() != before) {

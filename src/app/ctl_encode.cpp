@@ -1,0 +1,61 @@
+#include "app/CtlCommands.h"
+
+#include "core/AppState.h"
+#include "core/Values.h"
+#include "encoding/Hierarchy.h"
+#include "encoding/RecordBuilder.h"
+
+#include <QTextStream>
+
+namespace korvo {
+
+int CtlEncode(AppState &state, const QStringList &args)
+{
+    QTextStream err(stderr);
+    bool all = false;
+    std::optional<qint32> plu;
+    if (args.size() == 1 && args.at(0) == QLatin1String("--all"))
+        all = true;
+    else if (args.size() == 2 && args.at(0) == QLatin1String("--plu"))
+        plu = StrictInt32(args.at(1));
+    if (!all && !plu) {
+        err << "usage: korvoctl [--data-root DIR] encode --all | --plu N" << Qt::endl;
+        return 2;
+    }
+
+    const qsizetype before = state.reportedErrors.size();
+    // The main window loads these; without one, the command does.
+    LoadMGSettings(state);
+    LoadScaleBarcodeList(state);
+
+    qint32 pluNo = plu.value_or(0);
+    const EncodeRunResult r =
+        CreatePLUData(state, all ? QStringLiteral("ALL") : QStringLiteral("SINGLE"), pluNo);
+
+    // Mode ALL collected its reports instead of showing them one by one.
+    if (all) {
+        for (qsizetype i = before; i < state.reportedErrors.size(); ++i) {
+            const ReportedError &e = state.reportedErrors.at(i);
+            err << e.source << ": " << e.description << Qt::endl;
+        }
+    }
+    if (!all && r.selected == 0) {
+        err << "korvoctl encode: PLU " << *plu << " does not exist" << Qt::endl;
+        return 1;
+    }
+    err << "korvoctl encode: " << r.encoded << " of " << r.selected << " PLUs encoded";
+    if (!r.failedPlus.isEmpty()) {
+        QStringList numbers;
+        for (qsizetype i = 0; i < r.failedPlus.size() && i < 20; ++i)
+            numbers << QString::number(r.failedPlus.at(i));
+        if (r.failedPlus.size() > 20)
+            numbers << QStringLiteral("...");
+        err << "; without a scale record: " << numbers.join(QStringLiteral(", "));
+    }
+    if (!r.completed)
+        err << "; the run ended early";
+    err << Qt::endl;
+    return state.reportedErrors.size() > before ? 1 : 0;
+}
+
+} // namespace korvo

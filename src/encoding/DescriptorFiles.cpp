@@ -1,0 +1,324 @@
+#include "encoding/DescriptorFiles.h"
+
+#include "core/AppState.h"
+#include "core/ErrorReporter.h"
+#include "core/Values.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <cmath>
+#include <optional>
+
+namespace korvo {
+
+namespace {
+
+// Blanks of a descriptor line: spaces and tabs, plus a stray CR or LF.
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+QString trimBlanks(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && isBlank(s.at(b)))
+        ++b;
+    while (e > b && isBlank(s.at(e - 1)))
+        --e;
+    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
+}
+
+// Finds name inside folder without regard to case; "" when absent.
+QString findEntryNoCase(const QString &folder, const QString &name)
+{
+    QDir dir(folder);
+    if (!dir.exists())
+        return {};
+    if (QFileInfo::exists(dir.filePath(name)))
+        return dir.filePath(name);
+    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &e : entries) {
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
+    }
+    return {};
+}
+
+// Callers write "desc" and "Desc" alike: on a case-sensitive file system the
+// last two path components are matched without regard to case.
+QString resolvePath(const QString &path)
+{
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return path;
+    const QFileInfo fi(path);
+    const QFileInfo parent(fi.path());
+    QString folder = fi.path();
+    if (!parent.exists()) {
+        const QString found = findEntryNoCase(parent.path(), parent.fileName());
+        if (found.isEmpty())
+            return path;
+        folder = found;
+    }
+    const QString file = findEntryNoCase(folder, fi.fileName());
+    return file.isEmpty() ? path : file;
+}
+
+// Reads a descriptor file as text in the system code page.
+std::optional<QString> readText(const AppState &state, const QString &path, QString *error)
+{
+    QFile f(resolvePath(path));
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("File not found: ") + path;
+        return std::nullopt;
+    }
+    const QByteArray raw = f.readAll();
+    QStringDecoder dec(state.settings.Codepage.toLatin1().constData());
+    if (!dec.isValid())
+        return QString::fromLocal8Bit(raw);
+    return QString(dec(raw));
+}
+
+// Whole number of a descriptor column: strict reading, halves to even,
+// 16-bit range.
+std::optional<qint16> wholeNumber16(const QString &text)
+{
+    // Plain figures (the usual case) need no general number reading.
+    if (!text.isEmpty() && text.size() <= 4) {
+        int v = 0;
+        qsizetype i = text.at(0) == u'-' ? 1 : 0;
+        bool plain = i < text.size();
+        for (; plain && i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            plain = c >= u'0' && c <= u'9';
+            v = v * 10 + (c - u'0');
+        }
+        if (plain)
+            return static_cast<qint16>(text.at(0) == u'-' ? -v : v);
+    }
+    const std::optional<double> v = StrictNumber(text);
+    if (!v || !std::isfinite(*v))
+        return std::nullopt;
+    const double r = RoundHalfEven(*v);
+    if (r < -32768.0 || r > 32767.0)
+        return std::nullopt;
+    return static_cast<qint16>(r);
+}
+
+void reportReader(AppState &state, const QString &reader, const QString &path,
+                  const QString &description)
+{
+    state.errorSource = reader + QLatin1Char('(') + path + QLatin1Char(')');
+    ReportError(state, description);
+}
+
+QString lineError(int lineNo, const QString &what)
+{
+    return QStringLiteral("Line %1: %2").arg(lineNo).arg(what);
+}
+
+enum class DescKind { Plu, Fixed };
+
+bool readFieldDescFile(AppState &state, const QString &path, DescKind kind)
+{
+    const QString reader = kind == DescKind::Plu ? QStringLiteral("ReadZentPLUDescFile")
+                                                 : QStringLiteral("ReadZentFixedDescFile");
+    EncodingTables &enc = state.enc;
+    enc.fieldDescs.clear();
+    if (kind == DescKind::Plu)
+        enc.fieldDescIndex.clear();
+
+    QString error;
+    const std::optional<QString> text = readText(state, path, &error);
+    if (!text) {
+        reportReader(state, reader, path, error);
+        return false;
+    }
+    // Source of the first flag of each name, as GetZentStatusValue finds it.
+    QHash<QString, qint16> flagSources;
+    if (kind == DescKind::Plu) {
+        for (const StatusFlag &f : std::as_const(state.enc.statusFlags)) {
+            if (!flagSources.contains(f.Name))
+                flagSources.insert(f.Name, f.Source);
+        }
+    }
+    const QStringList lines = SplitDescriptorLines(*text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString trimmed = trimBlanks(lines.at(i));
+        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+            continue;
+        const QStringList cols = lines.at(i).split(u',');
+        if (cols.size() < 7) {
+            reportReader(state, reader, path,
+                         lineError(i + 1, QStringLiteral("expected 7 columns, found %1")
+                                              .arg(cols.size())));
+            return false;
+        }
+        FieldDescriptor d;
+        d.Name = trimBlanks(cols.at(0));
+        const std::optional<qint16> length = wholeNumber16(trimBlanks(cols.at(1)));
+        if (!length) {
+            reportReader(state, reader, path,
+                         lineError(i + 1, QStringLiteral("Length \"%1\" is not a whole number")
+                                              .arg(trimBlanks(cols.at(1)))));
+            return false;
+        }
+        d.Length = *length;
+        d.Type = trimBlanks(cols.at(2));
+        const std::optional<qint16> cond = wholeNumber16(trimBlanks(cols.at(3)));
+        if (!cond) {
+            reportReader(state, reader, path,
+                         lineError(i + 1, QStringLiteral("Conditional \"%1\" is not a whole number")
+                                              .arg(trimBlanks(cols.at(3)))));
+            return false;
+        }
+        d.Conditional = *cond;
+        d.FlagColumn = trimBlanks(cols.at(4));
+        d.Column = trimBlanks(cols.at(5));
+        d.ImportKind = trimBlanks(cols.at(6));
+        if (kind == DescKind::Plu) {
+            d.FlagSource = QString::number(flagSources.value(d.FlagColumn, 0));
+            const QString key = d.Name.toUpper();
+            if (enc.fieldDescIndex.contains(key)) {
+                reportReader(state, reader, path,
+                             lineError(i + 1, QStringLiteral("field name \"%1\" is repeated")
+                                                  .arg(d.Name)));
+                return false;
+            }
+            enc.fieldDescs.push_back(d);
+            enc.fieldDescIndex.insert(key, enc.fieldDescs.size() - 1);
+        } else {
+            d.FlagSource = QStringLiteral("1");
+            enc.fieldDescs.push_back(d);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList SplitDescriptorLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.push_back(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.push_back(text.mid(start));
+    return lines;
+}
+
+QString DescriptorPath(const AppState &state, const QString &fileName)
+{
+    const QString canonical = state.dataPath + QStringLiteral("Desc/") + fileName;
+    const QString folder = findEntryNoCase(state.dataPath, QStringLiteral("Desc"));
+    if (folder.isEmpty())
+        return canonical;
+    const QString file = findEntryNoCase(folder, fileName);
+    return file.isEmpty() ? folder + QLatin1Char('/') + fileName : file;
+}
+
+bool ReadZentPLUDescFile(AppState &state, const QString &path)
+{
+    return readFieldDescFile(state, path, DescKind::Plu);
+}
+
+bool ReadZentFixedDescFile(AppState &state, const QString &path)
+{
+    return readFieldDescFile(state, path, DescKind::Fixed);
+}
+
+bool ReadZentStatFile(AppState &state, const QString &path)
+{
+    const QString reader = QStringLiteral("ReadZentStatFile");
+    state.enc.statusFlags.clear();
+    QString error;
+    const std::optional<QString> text = readText(state, path, &error);
+    if (!text) {
+        reportReader(state, reader, path, error);
+        return false;
+    }
+    const QStringList lines = SplitDescriptorLines(*text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString trimmed = trimBlanks(lines.at(i));
+        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+            continue;
+        const QStringList cols = lines.at(i).split(u',');
+        if (cols.size() < 4) {
+            reportReader(state, reader, path,
+                         lineError(i + 1, QStringLiteral("expected 4 columns, found %1")
+                                              .arg(cols.size())));
+            return false;
+        }
+        StatusFlag f;
+        f.Name = trimBlanks(cols.at(0));
+        f.Source = PrefixToInt16(trimBlanks(cols.at(1)));
+        f.Suppress = PrefixToInt16(trimBlanks(cols.at(3)));
+        f.Value = 0;
+        state.enc.statusFlags.push_back(f);
+    }
+    return true;
+}
+
+qint16 GetZentStatusValue(AppState &state, const QString &name)
+{
+    for (const StatusFlag &f : std::as_const(state.enc.statusFlags)) {
+        if (f.Name == name)
+            return f.Source;
+    }
+    return 0;
+}
+
+QString ReadFile(const AppState &state, const QString &path)
+{
+    const std::optional<QString> text = readText(state, path, nullptr);
+    if (!text)
+        return {};
+    QString out;
+    const QStringList lines = SplitDescriptorLines(*text);
+    for (const QString &line : lines) {
+        const QString t = trimBlanks(line);
+        if (t.isEmpty() || t.startsWith(u';'))
+            continue;
+        out += t;
+        out += QStringLiteral("\r\n");
+    }
+    return out;
+}
+
+void LinkStatusFlagsToFields(AppState &state)
+{
+    const QString text = ReadFile(state, DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc")));
+    QHash<QString, QString> links; // upper-cased field name -> flag name
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (const QString &line : lines) {
+        const QStringList cols = line.split(u',');
+        if (cols.size() < 3)
+            continue;
+        if (trimBlanks(cols.at(1)) != QLatin1String("1"))
+            continue;
+        const QString flag = trimBlanks(cols.at(0));
+        const QStringList parts = cols.at(2).split(u'|');
+        for (const QString &part : parts) {
+            const QString field = trimBlanks(part).toUpper();
+            if (field.isEmpty() || links.contains(field))
+                continue; // a field is linked by its first flag line
+            links.insert(field, flag);
+        }
+    }
+    for (PLUField &f : state.pluFields.fields)
+        f.StatusFlag = links.value(f.Name.toUpper());
+}
+
+} // namespace korvo

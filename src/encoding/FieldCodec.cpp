@@ -1,0 +1,757 @@
+#include "encoding/FieldCodec.h"
+
+#include "core/AppState.h"
+#include "core/ErrorReporter.h"
+#include "core/Values.h"
+#include "i18n/Codepages.h"
+#include "i18n/IranSystem.h"
+
+#include <QStringEncoder>
+#include <QVariant>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <optional>
+
+namespace korvo {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void appendByteHex(QByteArray &out, quint8 b)
+{
+    out.append(kHexDigits[b >> 4]);
+    out.append(kHexDigits[b & 0x0F]);
+}
+
+void fail(AppState &state, const QString &source, const QString &description)
+{
+    state.errorSource = source;
+    ReportError(state, description);
+}
+
+QString fieldSource(const QString &value, qint16 length, const QString &type, const QString &font)
+{
+    return QStringLiteral("CVSFieldCode (") + value + QLatin1Char(',') + QString::number(length)
+        + QLatin1Char(',') + type + QLatin1Char(',') + font + QLatin1Char(')');
+}
+
+// Writes a non-negative whole number as decimal figures left-padded with "0"
+// to figures; false when it needs more.
+bool appendDecimal(QByteArray &out, double whole, int figures)
+{
+    const QByteArray digits = QByteArray::number(whole, 'f', 0);
+    if (digits.size() > figures)
+        return false;
+    out.append(figures - digits.size(), '0');
+    out.append(digits);
+    return true;
+}
+
+// BCD, HEX and BIN read their value thus: "," and "." removed, the first
+// `figures` characters kept, their leading number rounded half to even.
+double cleanedNumber(const QString &value, int figures)
+{
+    QString cut;
+    cut.reserve(qMin<qsizetype>(figures, value.size()));
+    for (QChar c : value) {
+        if (cut.size() >= figures)
+            break;
+        if (c == u',' || c == u'.')
+            continue;
+        cut.append(c);
+    }
+    return RoundHalfEven(NumericPrefix(cut));
+}
+
+// A number as the locale writes it; a decimal comma is accepted as well.
+std::optional<double> localeNumber(const QString &value)
+{
+    if (std::optional<double> v = StrictNumber(value))
+        return v;
+    if (value.contains(u','))
+        return StrictNumber(QString(value).replace(u',', u'.'));
+    return std::nullopt;
+}
+
+bool isHexText(const QString &value)
+{
+    if (value.size() % 2 != 0)
+        return false;
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        const bool hex = (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+        if (!hex)
+            return false;
+    }
+    return true;
+}
+
+bool allAscii(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool appendNumberField(AppState &state, QByteArray &out, const QString &value, qint16 length,
+                       FieldType type, const QString &typeText, const QString &font)
+{
+    const int figures = 2 * length;
+    const double r = cleanedNumber(value, figures);
+    if (type == FieldType::BCD) {
+        if (r < 0) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("A negative number cannot be written as BCD"));
+            return false;
+        }
+        if (!appendDecimal(out, r, figures)) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Overflow: the number needs more than %1 figures").arg(figures));
+            return false;
+        }
+        return true;
+    }
+    // HEX and BIN: a 32-bit integer, negative numbers in two's complement.
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Overflow: the number is beyond the 32-bit range"));
+        return false;
+    }
+    const quint32 u = static_cast<quint32>(static_cast<qint32>(r));
+    const QByteArray hex = QByteArray::number(u, 16).toUpper();
+    if (hex.size() > figures) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Overflow: the number needs more than %1 bytes").arg(length));
+        return false;
+    }
+    out.append(figures - hex.size(), '0');
+    out.append(hex);
+    return true;
+}
+
+bool appendScaledField(AppState &state, QByteArray &out, const QString &value, qint16 length,
+                       FieldType type, const QString &typeText, const QString &font)
+{
+    const int figures = 2 * length;
+    const std::optional<double> v = localeNumber(value);
+    if (!v || !std::isfinite(*v)) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Type mismatch: \"%1\" is not a number").arg(value));
+        return false;
+    }
+    const qint16 decimals =
+        type == FieldType::BCD_PRICE ? state.enc.priceDecimals : state.enc.weightDecimals;
+    const QString text = FifteenDigitText(*v * std::pow(10.0, decimals)).left(figures);
+    const double r = RoundHalfEven(NumericPrefix(text));
+    if (r < 0) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("A negative number cannot be written as BCD"));
+        return false;
+    }
+    if (!appendDecimal(out, r, figures)) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Overflow: the number needs more than %1 figures").arg(figures));
+        return false;
+    }
+    return true;
+}
+
+
+// ---------------------------------------------------------------------------
+// Fast path for plain numbers. It gives exactly what the text path above
+// gives, but only for texts it can read without doubt (figures, at most one
+// point, no sign, no blanks) and only when the result is a success; anything
+// else goes the text path, which also words the errors.
+
+constexpr int kFastFigures = 36; // wider fields take the text path
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The ASCII text of a value, when it has no other character.
+bool asciiOf(const QString &value, char *buf, int cap, int &n)
+{
+    if (value.size() > cap)
+        return false;
+    n = 0;
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return false;
+        buf[n++] = static_cast<char>(u);
+    }
+    return true;
+}
+
+// "," and "." removed, the first figures characters kept; a whole number
+// of at most 18 figures (or nothing) is read, else false.
+bool cleanedWhole(std::string_view text, int figures, qint64 &v)
+{
+    v = 0;
+    int kept = 0;
+    for (char c : text) {
+        if (kept >= figures)
+            break;
+        if (c == ',' || c == '.')
+            continue;
+        if (!isDigit(c) || kept >= 18)
+            return false;
+        v = v * 10 + (c - '0');
+        ++kept;
+    }
+    return true;
+}
+
+void appendPadded(QByteArray &out, const char *digits, int n, int figures)
+{
+    out.append(figures - n, '0');
+    out.append(digits, n);
+}
+
+bool fastWholeField(QByteArray &out, std::string_view text, qint16 length, FieldType type)
+{
+    const int figures = 2 * length;
+    if (figures > kFastFigures)
+        return false;
+    qint64 v = 0;
+    if (!cleanedWhole(text, figures, v))
+        return false;
+    char buf[24];
+    if (type == FieldType::BCD) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        appendPadded(out, buf, int(r.ptr - buf), figures);
+        return true;
+    }
+    if (v > 2147483647)
+        return false;
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
+    const int n = int(r.ptr - buf);
+    if (n > figures)
+        return false;
+    for (int i = 0; i < n; ++i)
+        buf[i] = kHexDigits[buf[i] <= '9' ? buf[i] - '0' : buf[i] - 'a' + 10];
+    appendPadded(out, buf, n, figures);
+    return true;
+}
+
+// A plain decimal: figures with at most one point between figures.
+bool plainDecimal(std::string_view text, double &v)
+{
+    if (text.empty() || text.size() > 40 || !isDigit(text.front()) || !isDigit(text.back()))
+        return false;
+    int points = 0;
+    for (char c : text) {
+        if (c == '.')
+            ++points;
+        else if (!isDigit(c))
+            return false;
+    }
+    if (points > 1)
+        return false;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+// Up to 15 significant figures, as FifteenDigitText writes numbers that need
+// no exponent; false for the others.
+bool fifteenDigits(double v, char *buf, int cap, int &n)
+{
+    if (v == 0.0) {
+        buf[0] = '0';
+        n = 1;
+        return true;
+    }
+    if (!std::isfinite(v))
+        return false;
+    const auto r = std::to_chars(buf, buf + cap, v, std::chars_format::general, 15);
+    if (r.ec != std::errc())
+        return false;
+    n = int(r.ptr - buf);
+    for (int i = 0; i < n; ++i) {
+        if (buf[i] == 'e')
+            return false;
+    }
+    return true;
+}
+
+bool fastScaledField(AppState &state, QByteArray &out, std::string_view text, qint16 length,
+                     FieldType type)
+{
+    const int figures = 2 * length;
+    if (figures > kFastFigures)
+        return false;
+    double v = 0;
+    if (!plainDecimal(text, v))
+        return false;
+    const qint16 decimals =
+        type == FieldType::BCD_PRICE ? state.enc.priceDecimals : state.enc.weightDecimals;
+    char buf[48];
+    int n = 0;
+    if (!fifteenDigits(v * std::pow(10.0, decimals), buf, sizeof buf, n))
+        return false;
+    n = qMin(n, figures);
+    for (int i = 0; i < n; ++i) {
+        if (!isDigit(buf[i]))
+            return false; // a fraction inside the cut: the text path rounds it
+    }
+    appendPadded(out, buf, n, figures);
+    return true;
+}
+
+bool fastNumberField(AppState &state, QByteArray &out, std::string_view text, qint16 length,
+                     FieldType type)
+{
+    switch (type) {
+    case FieldType::BCD:
+    case FieldType::HEX:
+    case FieldType::BIN:
+        return fastWholeField(out, text, length, type);
+    case FieldType::BCD_PRICE:
+    case FieldType::BCD_WEIGHT:
+        return fastScaledField(state, out, text, length, type);
+    default:
+        return false;
+    }
+}
+
+bool isNumberType(FieldType type)
+{
+    return type == FieldType::BCD || type == FieldType::HEX || type == FieldType::BIN
+        || type == FieldType::BCD_PRICE || type == FieldType::BCD_WEIGHT;
+}
+} // namespace
+
+FieldType ParseFieldType(const QString &type)
+{
+    const QString t = type.toUpper();
+    if (t == QLatin1String("BCD"))
+        return FieldType::BCD;
+    if (t == QLatin1String("HEX"))
+        return FieldType::HEX;
+    if (t == QLatin1String("BIN"))
+        return FieldType::BIN;
+    if (t == QLatin1String("ASCII"))
+        return FieldType::ASCII;
+    if (t == QLatin1String("ASCII_TXT"))
+        return FieldType::ASCII_TXT;
+    if (t == QLatin1String("ASCII_NOFONT"))
+        return FieldType::ASCII_NOFONT;
+    if (t == QLatin1String("BCD_TIME"))
+        return FieldType::BCD_TIME;
+    if (t == QLatin1String("BCD_DATE"))
+        return FieldType::BCD_DATE;
+    if (t == QLatin1String("BCD_PRICE"))
+        return FieldType::BCD_PRICE;
+    if (t == QLatin1String("BCD_WEIGHT"))
+        return FieldType::BCD_WEIGHT;
+    if (t == QLatin1String("OTHER"))
+        return FieldType::OTHER;
+    return FieldType::Unknown;
+}
+
+QString FifteenDigitText(double v)
+{
+    if (v == 0.0 || !std::isfinite(v))
+        return QStringLiteral("0");
+    QString s = QString::number(v, 'g', 15);
+    if (!s.contains(u'e'))
+        return s;
+    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(v))));
+    const int decimals = qMax(0, 14 - exponent);
+    s = QString::number(v, 'f', decimals);
+    if (s.contains(u'.')) {
+        while (s.endsWith(u'0'))
+            s.chop(1);
+        if (s.endsWith(u'.'))
+            s.chop(1);
+    }
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+
+TextCodec::TextCodec(AppState &state)
+    : m_state(state)
+{
+    if (state.settings.SetLanguageCodepage == 1) {
+        switch (state.settings.LangeCodepageToConvert) {
+        case 0: m_table = Table::CentralEuropean; break;
+        case 1: m_table = Table::Cyrillic; break;
+        case 2: m_table = Table::IranSystem; break;
+        default: m_table = Table::None; break;
+        }
+    }
+    QString name = state.settings.Codepage.trimmed();
+    if (name.isEmpty())
+        name = QStringLiteral("windows-1252");
+    const QByteArray codepage = name.toLatin1();
+    QStringEncoder probe(codepage.constData());
+    if (probe.isValid()) {
+        QString ascii(128, Qt::Uninitialized);
+        QByteArray expected(128, Qt::Uninitialized);
+        for (int i = 0; i < 128; ++i) {
+            ascii[i] = QChar(i);
+            expected[i] = static_cast<char>(i);
+        }
+        const QByteArray got = probe(ascii);
+        m_asciiCompatible = !probe.hasError() && got == expected;
+        QStringEncoder wide(codepage.constData());
+        const QByteArray cjk = wide(QStringView(u"\u4E2D"));
+        m_multiByte = cjk.size() > 1;
+    }
+}
+
+bool TextCodec::plain(QStringView text) const
+{
+    if (!m_asciiCompatible || m_table == Table::IranSystem)
+        return false;
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+QByteArray TextCodec::bytes(const QString &text) const
+{
+    if (m_table == Table::IranSystem)
+        return Uni2IrSys(text);
+    if (m_asciiCompatible && allAscii(text))
+        return text.toLatin1();
+    if (m_table == Table::None)
+        return ToSystemCodepage(m_state, text);
+
+    const CodepageTable &table =
+        m_table == Table::CentralEuropean ? m_state.cpCentralEuropean : m_state.cpCyrillic;
+    if (!m_multiByte) {
+        QByteArray b = ToSystemCodepage(m_state, text);
+        for (char &c : b) {
+            const quint8 u = static_cast<quint8>(c);
+            if (u >= 128)
+                c = static_cast<char>(table[u - 128]);
+        }
+        return b;
+    }
+    // Double-byte characters keep their two bytes; only single-byte codes of
+    // 128 or more go through the table, so the text is taken character by
+    // character.
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (m_asciiCompatible && c.unicode() < 0x80) {
+            out.append(static_cast<char>(c.unicode()));
+            continue;
+        }
+        qsizetype len = 1;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            len = 2;
+        const QByteArray b = ToSystemCodepage(m_state, text.mid(i, len));
+        i += len - 1;
+        if (b.size() == 1 && static_cast<quint8>(b.at(0)) >= 128)
+            out.append(static_cast<char>(table[static_cast<quint8>(b.at(0)) - 128]));
+        else
+            out.append(b);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void appendPlainHex(QByteArray &out, QStringView text)
+{
+    for (QChar c : text)
+        appendByteHex(out, static_cast<quint8>(c.unicode()));
+}
+
+} // namespace
+
+void AppendHex(QByteArray &out, const QByteArray &bytes)
+{
+    out.reserve(out.size() + bytes.size() * 2);
+    for (char c : bytes)
+        appendByteHex(out, static_cast<quint8>(c));
+}
+
+bool AppendFieldCode(const TextCodec &codec, QByteArray &out, const QString &value, qint16 length,
+                     FieldType type, const QString &typeText, const QString &font)
+{
+    if (length <= 0)
+        return true;
+    AppState &state = codec.state();
+    const int figures = 2 * length;
+    if (isNumberType(type)) {
+        char buf[64];
+        int n = 0;
+        const qsizetype before = out.size();
+        if (asciiOf(value, buf, sizeof buf, n) && fastNumberField(state, out, std::string_view(buf, n), length, type))
+            return true;
+        out.truncate(before);
+    }
+    switch (type) {
+    case FieldType::BCD:
+    case FieldType::HEX:
+    case FieldType::BIN:
+        return appendNumberField(state, out, value, length, type, typeText, font);
+    case FieldType::ASCII: {
+        if (codec.plain(value) && value.size() <= length) {
+            appendPlainHex(out, value);
+            out.append(2 * (length - value.size()), '0');
+            return true;
+        }
+        const QByteArray b = codec.bytes(value);
+        if (b.size() > length) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Overflow: the text needs %1 bytes, the field holds %2")
+                     .arg(b.size())
+                     .arg(length));
+            return false;
+        }
+        AppendHex(out, b);
+        out.append(2 * (length - b.size()), '0');
+        return true;
+    }
+    case FieldType::ASCII_TXT:
+        return AppendTxtData(codec, out, value, font);
+    case FieldType::ASCII_NOFONT: {
+        if (codec.plain(value) && value.size() <= 255) {
+            appendByteHex(out, static_cast<quint8>(value.size()));
+            appendPlainHex(out, value);
+            return true;
+        }
+        const QByteArray b = codec.bytes(value);
+        if (b.size() > 255) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Overflow: the text needs %1 bytes, at most 255 fit").arg(b.size()));
+            return false;
+        }
+        appendByteHex(out, static_cast<quint8>(b.size()));
+        AppendHex(out, b);
+        return true;
+    }
+    case FieldType::BCD_TIME: {
+        if (length < 2) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Overflow: a time needs 2 bytes, the field holds %1").arg(length));
+            return false;
+        }
+        const std::optional<QTime> t = ReadTime(value);
+        if (!t) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Type mismatch: \"%1\" is not a time").arg(value));
+            return false;
+        }
+        out.append(figures - 4, '0');
+        out.append(t->toString(QStringLiteral("HHmm")).toLatin1());
+        return true;
+    }
+    case FieldType::BCD_DATE: {
+        if (length < 3) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Overflow: a date needs 3 bytes, the field holds %1").arg(length));
+            return false;
+        }
+        const std::optional<QDate> d = ReadDate(value);
+        if (!d) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("Type mismatch: \"%1\" is not a date").arg(value));
+            return false;
+        }
+        const int yy = ((d->year() % 100) + 100) % 100;
+        out.append(figures - 6, '0');
+        out.append(QByteArray::number(d->day()).rightJustified(2, '0'));
+        out.append(QByteArray::number(d->month()).rightJustified(2, '0'));
+        out.append(QByteArray::number(yy).rightJustified(2, '0'));
+        return true;
+    }
+    case FieldType::BCD_PRICE:
+    case FieldType::BCD_WEIGHT:
+        return appendScaledField(state, out, value, length, type, typeText, font);
+    case FieldType::OTHER:
+        // The column already holds the field's hexadecimal text.
+        if (!isHexText(value)) {
+            fail(state, fieldSource(value, length, typeText, font),
+                 QStringLiteral("\"%1\" is not hexadecimal text").arg(value));
+            return false;
+        }
+        out.append(value.toLatin1());
+        return true;
+    case FieldType::Unknown:
+        break;
+    }
+    fail(state, fieldSource(value, length, typeText, font),
+         QStringLiteral("Unknown field type \"%1\"").arg(typeText));
+    return false;
+}
+
+QString StoredValueText(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return QString::number(v.toLongLong());
+    case QMetaType::Int:
+        return QString::number(v.toInt());
+    case QMetaType::ULongLong:
+        return QString::number(v.toULongLong());
+    case QMetaType::UInt:
+        return QString::number(v.toUInt());
+    case QMetaType::Double:
+        return FifteenDigitText(v.toDouble());
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return v.toString();
+    }
+}
+
+bool AppendFieldValue(const TextCodec &codec, QByteArray &out, const QVariant &value,
+                      const QString &nullText, qint16 length, FieldType type, const QString &typeText,
+                      const QString &font)
+{
+    if (length <= 0)
+        return true;
+    if (!value.isNull() && isNumberType(type)) {
+        char buf[48];
+        int n = -1;
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int: {
+            const auto r = std::to_chars(buf, buf + sizeof buf, value.toLongLong());
+            n = int(r.ptr - buf);
+            break;
+        }
+        case QMetaType::Double:
+            if (!fifteenDigits(value.toDouble(), buf, sizeof buf, n))
+                n = -1;
+            break;
+        default:
+            break;
+        }
+        const qsizetype before = out.size();
+        if (n >= 0 && fastNumberField(codec.state(), out, std::string_view(buf, n), length, type))
+            return true;
+        out.truncate(before);
+    }
+    return AppendFieldCode(codec, out, value.isNull() ? nullText : StoredValueText(value), length,
+                           type, typeText, font);
+}
+
+bool AppendTxtData(const TextCodec &codec, QByteArray &out, const QString &text, const QString &fonts)
+{
+    AppState &state = codec.state();
+    const QString nul(QChar(0));
+    const QStringView body = text.isEmpty() ? QStringView(nul) : QStringView(text);
+    const QString hexType = QStringLiteral("HEX");
+    const QString zero = QStringLiteral("0");
+    qsizetype lineStart = 0;
+    qsizetype fontStart = 0; // -1 once the font list is used up
+    for (int i = 0;; ++i) {
+        qsizetype lineEnd = body.indexOf(u'\r', lineStart);
+        const bool last = lineEnd < 0;
+        if (last)
+            lineEnd = body.size();
+        const QStringView line = body.mid(lineStart, lineEnd - lineStart);
+
+        // The line's font: the next item of the list, 0 when there is none.
+        QStringView font = zero;
+        if (fontStart >= 0) {
+            qsizetype fontEnd = QStringView(fonts).indexOf(u',', fontStart);
+            font = QStringView(fonts).mid(fontStart, (fontEnd < 0 ? fonts.size() : fontEnd) - fontStart);
+            fontStart = fontEnd < 0 ? -1 : fontEnd + 1;
+        }
+        char buf[16];
+        int n = 0;
+        const qsizetype before = out.size();
+        const QString fontText = font.toString();
+        if (!(asciiOf(fontText, buf, sizeof buf, n)
+              && fastNumberField(state, out, std::string_view(buf, n), 1, FieldType::HEX))) {
+            out.truncate(before);
+            if (!AppendFieldCode(codec, out, fontText, 1, FieldType::HEX, hexType, zero))
+                return false;
+        }
+
+        if (codec.plain(line) && line.size() <= 255) {
+            appendByteHex(out, static_cast<quint8>(line.size()));
+            appendPlainHex(out, line);
+        } else {
+            const QByteArray b = codec.bytes(line.toString());
+            if (b.size() > 255) {
+                fail(state, QStringLiteral("CVSTxtData (") + text + QLatin1Char(',') + fonts + QLatin1Char(')'),
+                     QStringLiteral("Overflow: line %1 needs %2 bytes, at most 255 fit")
+                         .arg(i + 1)
+                         .arg(b.size()));
+                return false;
+            }
+            appendByteHex(out, static_cast<quint8>(b.size()));
+            AppendHex(out, b);
+        }
+        out.append(last ? "0C" : "0D");
+        if (last)
+            return true;
+        lineStart = lineEnd + 1;
+    }
+}
+
+bool AppendLenData(AppState &state, QByteArray &out, const QByteArray &data, qint16 length)
+{
+    if (length <= 0)
+        return true;
+    const qint64 total = data.size() / 2 + 2;
+    const QByteArray hex = QByteArray::number(total, 16).toUpper();
+    if (data.size() % 2 != 0 || hex.size() > 2 * length) {
+        fail(state, QStringLiteral("LenData (") + QString::fromLatin1(data) + QLatin1Char(')'),
+             data.size() % 2 != 0
+                 ? QStringLiteral("The record has an odd number of figures")
+                 : QStringLiteral("Overflow: a record of %1 bytes does not fit its length field")
+                       .arg(total));
+        return false;
+    }
+    out.append(2 * length - hex.size(), '0');
+    out.append(hex);
+    return true;
+}
+
+QString CVSFieldCode(AppState &state, const QString &value, qint16 length, const QString &type,
+                     const QString &font, bool *ok)
+{
+    const TextCodec codec(state);
+    QByteArray out;
+    const bool good = AppendFieldCode(codec, out, value, length, ParseFieldType(type), type, font);
+    if (ok)
+        *ok = good;
+    return good ? QString::fromLatin1(out) : QString();
+}
+
+QString CVSTxtData(AppState &state, const QString &text, const QString &fonts, bool *ok)
+{
+    const TextCodec codec(state);
+    QByteArray out;
+    const bool good = AppendTxtData(codec, out, text, fonts);
+    if (ok)
+        *ok = good;
+    return good ? QString::fromLatin1(out) : QString();
+}
+
+QString AsciiToHex(AppState &state, const QString &text)
+{
+    const TextCodec codec(state);
+    QByteArray out;
+    AppendHex(out, codec.bytes(text));
+    return QString::fromLatin1(out);
+}
+
+QString LenData(AppState &state, const QString &data, qint16 length, bool *ok)
+{
+    QByteArray out;
+    const bool good = AppendLenData(state, out, data.toLatin1(), length);
+    if (ok)
+        *ok = good;
+    return good ? QString::fromLatin1(out) : QString();
+}
+
+} // namespace korvo

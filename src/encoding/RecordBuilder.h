@@ -1,0 +1,78 @@
+#pragma once
+// Turns PLU rows into the scales' binary PLU record, stored as hexadecimal
+// text in PLU.ZentBinData together with PLU_UPDate and PLU_UPTime.
+//
+// The record is the concatenation of the encoded fields of PLU.dsc in
+// descriptor order with the two-byte total length inserted after the first
+// four bytes. A PLU whose record cannot be built (a failure reported by one
+// of the steps) gets an empty ZentBinData: a record with a field missing or
+// oversized would be misread by the scale.
+
+#include <QString>
+#include <QVector>
+#include <optional>
+
+class QSqlRecord;
+
+namespace korvo {
+
+class AppState;
+
+struct EncodeRunResult {
+    int selected = 0;           // PLU rows the run walked
+    int encoded = 0;            // of those, stored with a usable record
+    QVector<qint32> failedPlus; // stored with an empty record, or not stored
+    bool completed = false;     // the walk reached the end of the selection
+};
+
+// mode "SINGLE" (pluNo selects the PLU) or "ALL", compared without regard to
+// case; on return pluNo holds the number of the last PLU encoded. Reloads
+// the decimal places, the discount blocks (SINGLE: only that PLU's) and the
+// descriptor files, then encodes and updates every selected PLU in one
+// transaction. Mode ALL collects the error reports (each is logged) and ends
+// with one message summing the run up; it shows progress and lets the user
+// interface process events after every record whose position is not a
+// multiple of 10. A Yes/No column counts as true when its number is not 0, as
+// SQLite reads a value in a condition (mode ALL lets SQLite add up the status
+// flags). A descriptor file that cannot be read whole stops the run
+// before any record is written. The hierarchy tables (LoadMGSettings,
+// LoadScaleBarcodeList) must be loaded before.
+EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo);
+
+// The record of one PLU read by number; expects state.enc.fieldDescs to hold
+// PLU.dsc, the status blocks to belong to that PLU and the discount table to
+// be built. "" after a reported failure.
+QString CreateZentPLUData(AppState &state, qint32 pluNo);
+
+// The fields of the current descriptors (DISCOUNT.dsc) that are always
+// present, encoded from row; withLength inserts the length after the first
+// four bytes as for the PLU record. An empty row gives "".
+QString CreateZentFixedData(AppState &state, const QSqlRecord &row, bool withLength,
+                            bool *ok = nullptr);
+
+// The four status blocks of the PLU whose flag Values are set, into
+// state.enc. False after a reported failure (fewer than 88 flags).
+bool CreateZentPLUStatus(AppState &state);
+
+// Status byte of the flags first+1 .. first+8 (1-based), as 2 x bytes
+// figures; suppressed flags get Value 0. "" after a reported failure.
+QString CreateZentStatus(AppState &state, int first, int bytes);
+
+// Barcode data of a PLU that inherits its barcode from main group mgNo:
+// flag figures, item code, zero fill, type figure and BarFlag, 14 figures.
+// "" after a reported failure.
+QString CreateEANData(AppState &state, int mgNo, const QString &itemCode);
+
+// Reads DISCOUNT.dsc from path and encodes the discount block of every
+// DISCOUNT row (only onlyPlu's rows when given) into state.enc.discountData.
+// Failing rows are reported and the step goes on. False when DISCOUNT.dsc
+// could not be read whole.
+bool LoadDiscountData(AppState &state, const QString &path,
+                      std::optional<qint32> onlyPlu = std::nullopt);
+
+// PriceDecimalPlace and WeightDecimalPlace of section Setting, read from the
+// settings file anew. A missing, empty or non-numeric value is reported and
+// the previous value stays in force; false then.
+bool GetDefualtSettingValues(AppState &state);
+
+} // namespace korvo

@@ -1,0 +1,103 @@
+// korvoctl encode: the command line over a real data root.
+
+#include "common/TestSupport.h"
+#include "core/AppState.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace korvo;
+using namespace korvo::test;
+
+namespace {
+
+QString korvoctlPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/korvoctl");
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run korvoctl(const QStringList &args)
+{
+    QProcess p;
+    p.start(korvoctlPath(), args);
+    Run r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestCtlEncode : public QObject {
+    Q_OBJECT
+
+private slots:
+    void encodeCommand();
+};
+
+void TestCtlEncode::encodeCommand()
+{
+    QVERIFY2(QFileInfo(korvoctlPath()).isExecutable(),
+             qPrintable("korvoctl is not built beside the tests: " + korvoctlPath()));
+    TestDataRoot root(true);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    const QStringList base{QStringLiteral("--data-root"), root.path()};
+
+    Run r = korvoctl(base + QStringList{"encode", "--all"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral(" PLUs encoded")));
+
+    // Every demo PLU now has its record.
+    {
+        auto state = root.loadedState();
+        QVERIFY(state);
+        QSqlQuery q(QSqlDatabase::database(state->connMain));
+        QVERIFY(q.exec(QStringLiteral("select count(*) from PLU where ZentBinData is null or ZentBinData=''")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        // A PLU whose discount flag has no DISCOUNT row.
+        QVERIFY(q.exec(QStringLiteral("select min(PLU_No) from PLU where PLU_No not in (select PLU_No from DISCOUNT)")));
+        QVERIFY(q.next());
+        const int plu = q.value(0).toInt();
+        QVERIFY(q.exec(QStringLiteral("update PLU set Stat2_Discount=1 where PLU_No=%1").arg(plu)));
+
+        r = korvoctl(base + QStringList{"encode", "--all"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("CreateZentPLUData(): PLU %1 has its discount flag").arg(plu)),
+                 qPrintable(r.err));
+        QVERIFY(r.err.contains(QStringLiteral("1 of ")));
+        QVERIFY(r.err.contains(QStringLiteral("without a scale record: %1").arg(plu)));
+
+        r = korvoctl(base + QStringList{"encode", "--plu", QString::number(plu)});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(QStringLiteral("CreateZentPLUData()")));
+
+        QVERIFY(q.exec(QStringLiteral("update PLU set Stat2_Discount=0 where PLU_No=%1").arg(plu)));
+        r = korvoctl(base + QStringList{"encode", "--plu", QString::number(plu)});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.err.contains(QStringLiteral("1 of 1 PLUs encoded")));
+    }
+
+    r = korvoctl(base + QStringList{"encode", "--plu", "999999"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains(QStringLiteral("PLU 999999 does not exist")));
+    r = korvoctl(base + QStringList{"encode"});
+    QCOMPARE(r.exitCode, 2);
+    r = korvoctl(base + QStringList{"encode", "--plu", "x"});
+    QCOMPARE(r.exitCode, 2);
+}
+
+QTEST_GUILESS_MAIN(TestCtlEncode)
+#include "tst_ctlencode.moc"

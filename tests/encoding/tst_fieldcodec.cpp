@@ -1,0 +1,421 @@
+// Field encodings of the scale record: every type, texts with fonts, the
+// record length and the code-page conversions of scale texts.
+
+#include "common/TestSupport.h"
+#include "core/AppState.h"
+#include "encoding/FieldCodec.h"
+#include "i18n/Codepages.h"
+
+#include <cmath>
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace korvo;
+using namespace korvo::test;
+
+namespace {
+
+// A state with log folder in a temporary directory and the code-page tables.
+struct CodecFixture {
+    CodecFixture()
+        : state(&ui)
+    {
+        state.setPaths(QString(), dir.path());
+        LoadCodepageTables(state);
+    }
+    QTemporaryDir dir;
+    ScriptedUi ui;
+    AppState state;
+
+    // Encodes and checks whether a failure was reported.
+    QString code(const QString &value, int length, const QString &type, bool *failed = nullptr,
+                 const QString &font = QStringLiteral("0"))
+    {
+        const qsizetype before = state.reportedErrors.size();
+        bool ok = true;
+        const QString out = CVSFieldCode(state, value, qint16(length), type, font, &ok);
+        if (failed)
+            *failed = !ok;
+        // A failure is always reported, success never is.
+        if (ok != (state.reportedErrors.size() == before))
+            ++reportMismatches;
+        return out;
+    }
+    int reportMismatches = 0;
+};
+
+} // namespace
+
+class TestFieldCodec : public QObject {
+    Q_OBJECT
+
+private slots:
+    void bcd();
+    void hexAndBin();
+    void scaledNumbers();
+    void timeAndDate();
+    void asciiFields();
+    void otherAndUnknownTypes();
+    void failureSourcesAndReports();
+    void multiLineTexts();
+    void recordLength();
+    void centralEuropeanConversion();
+    void cyrillicConversion();
+    void doubleByteCodepage();
+    void iranSystemConversion();
+    void unmappableCharacters();
+    void storedValuesAndTextsAgree();
+};
+
+void TestFieldCodec::bcd()
+{
+    CodecFixture f;
+    bool failed = false;
+    QCOMPARE(f.code(QStringLiteral("12,50"), 2, QStringLiteral("BCD")), QStringLiteral("1250"));
+    QCOMPARE(f.code(QStringLiteral("12.50"), 2, QStringLiteral("bcd")), QStringLiteral("1250"));
+    // The leading figures stay.
+    QCOMPARE(f.code(QStringLiteral("123456"), 2, QStringLiteral("BCD")), QStringLiteral("1234"));
+    QCOMPARE(f.code(QString(), 2, QStringLiteral("BCD")), QStringLiteral("0000"));
+    QCOMPARE(f.code(QString(QChar(0)), 3, QStringLiteral("BCD")), QStringLiteral("000000"));
+    QCOMPARE(f.code(QStringLiteral("7"), 4, QStringLiteral("BCD")), QStringLiteral("00000007"));
+    QCOMPARE(f.code(QStringLiteral("abc"), 1, QStringLiteral("BCD")), QStringLiteral("00"));
+    // Length 0 is an empty field, not an error.
+    QCOMPARE(f.code(QStringLiteral("99"), 0, QStringLiteral("BCD"), &failed), QString());
+    QVERIFY(!failed);
+    // A number with an exponent can need more figures than the field has.
+    QCOMPARE(f.code(QStringLiteral("1E10"), 2, QStringLiteral("BCD"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("-5"), 2, QStringLiteral("BCD"), &failed), QString());
+    QVERIFY(failed);
+    QVERIFY(f.ui.messages.size() == 2);
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::hexAndBin()
+{
+    CodecFixture f;
+    bool failed = false;
+    QCOMPARE(f.code(QStringLiteral("300"), 2, QStringLiteral("HEX")), QStringLiteral("012C"));
+    // Cut to two figures first: 30.
+    QCOMPARE(f.code(QStringLiteral("300"), 1, QStringLiteral("HEX")), QStringLiteral("1E"));
+    QCOMPARE(f.code(QStringLiteral("300"), 2, QStringLiteral("BIN")), QStringLiteral("012C"));
+    QCOMPARE(f.code(QStringLiteral("255"), 1, QStringLiteral("Hex")), QStringLiteral("19"));
+    QCOMPARE(f.code(QStringLiteral("2,55"), 2, QStringLiteral("HEX")), QStringLiteral("00FF"));
+    QCOMPARE(f.code(QString(), 1, QStringLiteral("BIN")), QStringLiteral("00"));
+    QCOMPARE(f.code(QStringLiteral("2147483647"), 5, QStringLiteral("HEX")),
+             QStringLiteral("007FFFFFFF"));
+    // Negative numbers are 32-bit two's complement: they fill four bytes.
+    QCOMPARE(f.code(QStringLiteral("-1"), 4, QStringLiteral("HEX")), QStringLiteral("FFFFFFFF"));
+    QCOMPARE(f.code(QStringLiteral("-1"), 2, QStringLiteral("HEX"), &failed), QString());
+    QVERIFY(failed);
+    // Beyond the 32-bit range.
+    QCOMPARE(f.code(QStringLiteral("2147483648"), 5, QStringLiteral("BIN"), &failed), QString());
+    QVERIFY(failed);
+    // Within 32 bits but wider than the field: 2E7 = 0x1312D00, seven figures.
+    QCOMPARE(f.code(QStringLiteral("2E7"), 3, QStringLiteral("HEX"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("1E6"), 3, QStringLiteral("HEX"), &failed), QStringLiteral("0F4240"));
+    QVERIFY(!failed);
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::scaledNumbers()
+{
+    CodecFixture f;
+    bool failed = false;
+    f.state.enc.priceDecimals = 2;
+    f.state.enc.weightDecimals = 3;
+    QCOMPARE(f.code(QStringLiteral("3.5"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000350"));
+    QCOMPARE(f.code(QStringLiteral("3,5"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000350"));
+    QCOMPARE(f.code(QStringLiteral("0.125"), 2, QStringLiteral("BCD_WEIGHT")), QStringLiteral("0125"));
+    // 1.1 x 100 is 110.00000000000001 in binary; 15 figures make it 110.
+    QCOMPARE(f.code(QStringLiteral("1.1"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0110"));
+    // 2.675 x 100 reads 267.5: cut to 4 characters "267." gives 267, to 6
+    // characters 267.5 rounds to the even 268.
+    QCOMPARE(f.code(QStringLiteral("2.675"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0267"));
+    QCOMPARE(f.code(QStringLiteral("2.675"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000268"));
+    QCOMPARE(f.code(QStringLiteral("0.0125"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0001"));
+    // Leading figures stay when the number is wider than the field.
+    QCOMPARE(f.code(QStringLiteral("123456.7"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("1234"));
+    QCOMPARE(f.code(QStringLiteral("0"), 4, QStringLiteral("BCD_PRICE")), QStringLiteral("00000000"));
+    f.state.enc.priceDecimals = 0;
+    QCOMPARE(f.code(QStringLiteral("12.5"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0012"));
+    QCOMPARE(f.code(QStringLiteral("13.5"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0014"));
+
+    QCOMPARE(f.code(QStringLiteral("cheap"), 2, QStringLiteral("BCD_PRICE"), &failed), QString());
+    QVERIFY(failed);
+    // A null value of a flagged field arrives as a NUL character.
+    QCOMPARE(f.code(QString(QChar(0)), 2, QStringLiteral("BCD_WEIGHT"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("-1"), 2, QStringLiteral("BCD_PRICE"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::timeAndDate()
+{
+    CodecFixture f;
+    bool failed = false;
+    QCOMPARE(f.code(QStringLiteral("14:05"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("1405"));
+    QCOMPARE(f.code(QStringLiteral("14:05:59"), 3, QStringLiteral("BCD_TIME")), QStringLiteral("001405"));
+    QCOMPARE(f.code(QStringLiteral("0"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("0000"));
+    QCOMPARE(f.code(QStringLiteral("0.75"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("1800"));
+    QCOMPARE(f.code(QStringLiteral("14:05"), 1, QStringLiteral("BCD_TIME"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("noon"), 2, QStringLiteral("BCD_TIME"), &failed), QString());
+    QVERIFY(failed);
+
+    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 3, QStringLiteral("BCD_DATE")), QStringLiteral("070307"));
+    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 4, QStringLiteral("BCD_DATE")),
+             QStringLiteral("00070307"));
+    // The zero date of day numbers.
+    QCOMPARE(f.code(QStringLiteral("0"), 3, QStringLiteral("BCD_DATE")), QStringLiteral("301299"));
+    const qint64 days = QDate(1899, 12, 30).daysTo(QDate(2010, 11, 25));
+    QCOMPARE(f.code(QString::number(days), 3, QStringLiteral("BCD_DATE")), QStringLiteral("251110"));
+    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 2, QStringLiteral("BCD_DATE"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QString(QChar(0)), 3, QStringLiteral("BCD_DATE"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::asciiFields()
+{
+    CodecFixture f;
+    bool failed = false;
+    QCOMPARE(f.code(QStringLiteral("AB"), 4, QStringLiteral("ASCII")), QStringLiteral("41420000"));
+    QCOMPARE(f.code(QStringLiteral("ABCD"), 4, QStringLiteral("ASCII")), QStringLiteral("41424344"));
+    QCOMPARE(f.code(QString(), 2, QStringLiteral("ASCII")), QStringLiteral("0000"));
+    QCOMPARE(f.code(QStringLiteral("ABCDE"), 4, QStringLiteral("ASCII"), &failed), QString());
+    QVERIFY(failed);
+
+    QCOMPARE(f.code(QStringLiteral("AB"), 1, QStringLiteral("ASCII_NOFONT")), QStringLiteral("024142"));
+    QCOMPARE(f.code(QString(), 9, QStringLiteral("ASCII_NOFONT")), QStringLiteral("00"));
+    const QString long255(255, u'x');
+    QCOMPARE(f.code(long255, 1, QStringLiteral("ASCII_NOFONT")).left(4), QStringLiteral("FF78"));
+    QCOMPARE(f.code(long255 + u'x', 1, QStringLiteral("ASCII_NOFONT"), &failed), QString());
+    QVERIFY(failed);
+
+    // ASCII_TXT takes the font argument and ignores the length.
+    QCOMPARE(f.code(QStringLiteral("AB"), 1, QStringLiteral("ASCII_TXT"), nullptr, QStringLiteral("3")),
+             QStringLiteral("030241420C"));
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::otherAndUnknownTypes()
+{
+    CodecFixture f;
+    bool failed = false;
+    QCOMPARE(f.code(QStringLiteral("0A1B2C"), 3, QStringLiteral("OTHER")), QStringLiteral("0A1B2C"));
+    // Taken as it stands, whatever the length says.
+    QCOMPARE(f.code(QStringLiteral("0a1b"), 30, QStringLiteral("OTHER")), QStringLiteral("0a1b"));
+    QCOMPARE(f.code(QStringLiteral("0"), 1, QStringLiteral("OTHER"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("XY"), 1, QStringLiteral("OTHER"), &failed), QString());
+    QVERIFY(failed);
+    QCOMPARE(f.code(QStringLiteral("12"), 2, QStringLiteral("BDC"), &failed), QString());
+    QVERIFY(failed);
+    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("BDC")));
+    QCOMPARE(f.reportMismatches, 0);
+}
+
+void TestFieldCodec::failureSourcesAndReports()
+{
+    CodecFixture f;
+    bool failed = false;
+    f.code(QStringLiteral("ABCDE"), 4, QStringLiteral("ascii"), &failed);
+    QVERIFY(failed);
+    QCOMPARE(f.state.reportedErrors.size(), 1);
+    QCOMPARE(f.state.reportedErrors.at(0).source, QStringLiteral("CVSFieldCode (ABCDE,4,ascii,0)"));
+    QCOMPARE(f.ui.messages.size(), 1);
+    QCOMPARE(f.ui.messages.at(0).title, QStringLiteral("CVSFieldCode (ABCDE,4,ascii,0)"));
+
+    const QString longLine(256, u'z');
+    bool ok = true;
+    QCOMPARE(CVSTxtData(f.state, longLine, QStringLiteral("2"), &ok), QString());
+    QVERIFY(!ok);
+    QCOMPARE(f.state.reportedErrors.last().source,
+             QStringLiteral("CVSTxtData (") + longLine + QStringLiteral(",2)"));
+    // The source goes back to the default after each report.
+    QCOMPARE(f.state.errorSource, QStringLiteral("Korvo 2005"));
+}
+
+void TestFieldCodec::multiLineTexts()
+{
+    CodecFixture f;
+    QCOMPARE(CVSTxtData(f.state, QStringLiteral("AB\rC"), QStringLiteral("3,5")),
+             QStringLiteral("030241420D0501430C"));
+    // An empty text is one line holding a NUL byte.
+    QCOMPARE(CVSTxtData(f.state, QString(), QStringLiteral("7")), QStringLiteral("0701000C"));
+    QCOMPARE(CVSTxtData(f.state, QString(), QString()), QStringLiteral("0001000C"));
+    // Missing fonts are 0, surplus fonts are ignored.
+    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A\rB\rC"), QStringLiteral("2")),
+             QStringLiteral("0201410D0001420D0001430C"));
+    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A"), QStringLiteral("4,5,6")),
+             QStringLiteral("0401410C"));
+    // Font 123 is cut to its first two figures: 12.
+    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A"), QStringLiteral("123")),
+             QStringLiteral("0C01410C"));
+    // A line feed is a text byte; only CR separates lines. An empty line
+    // between two has no bytes.
+    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A\nB\r\rC"), QStringLiteral("1,1,1")),
+             QStringLiteral("0103410A420D01000D0101430C"));
+    QVERIFY(f.state.reportedErrors.isEmpty());
+}
+
+void TestFieldCodec::recordLength()
+{
+    CodecFixture f;
+    // Ten bytes of data: the record is 12 bytes long with its length field.
+    QCOMPARE(LenData(f.state, QString(20, u'0'), 2), QStringLiteral("000C"));
+    QCOMPARE(LenData(f.state, QString(), 2), QStringLiteral("0002"));
+    // Above 9999 bytes the length still comes out right (0x2712 = 10002).
+    QCOMPARE(LenData(f.state, QString(20000, u'A'), 2), QStringLiteral("2712"));
+    bool ok = true;
+    QCOMPARE(LenData(f.state, QString(2 * 65534, u'A'), 2, &ok), QString());
+    QVERIFY(!ok);
+    QVERIFY(f.state.reportedErrors.last().source.startsWith(QStringLiteral("LenData (AAAA")));
+}
+
+void TestFieldCodec::centralEuropeanConversion()
+{
+    CodecFixture f;
+    f.state.settings.Codepage = QStringLiteral("windows-1250");
+    // Without conversion the Windows bytes go out as they are.
+    const QString lj(QChar(0x013E)); // byte 190 in windows-1250
+    const QString capitalLj(QChar(0x013D)); // byte 188
+    QCOMPARE(AsciiToHex(f.state, lj + capitalLj), QStringLiteral("BEBC"));
+
+    f.state.settings.SetLanguageCodepage = 1;
+    f.state.settings.LangeCodepageToConvert = 0;
+    QCOMPARE(AsciiToHex(f.state, lj), QStringLiteral("95"));        // 190 -> 149
+    QCOMPARE(AsciiToHex(f.state, capitalLj), QStringLiteral("20")); // 188 -> blank
+    // "Čas" in DOS 852: Č is 0xAC; bytes below 128 never change.
+    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u010Cas")), QStringLiteral("AC6173"));
+    // The conversion reaches the record fields.
+    QCOMPARE(f.code(QStringLiteral("\u010C"), 2, QStringLiteral("ASCII")), QStringLiteral("AC00"));
+
+    // Another LangeCodepageToConvert value sends the code unchanged.
+    f.state.settings.LangeCodepageToConvert = 7;
+    QCOMPARE(AsciiToHex(f.state, lj), QStringLiteral("BE"));
+    QVERIFY(f.state.reportedErrors.isEmpty());
+}
+
+void TestFieldCodec::cyrillicConversion()
+{
+    CodecFixture f;
+    f.state.settings.Codepage = QStringLiteral("windows-1251");
+    const QString word = QStringLiteral("\u041C\u0438\u0440 1"); // "Мир 1"
+    QCOMPARE(AsciiToHex(f.state, word), QStringLiteral("CCE8F02031"));
+    f.state.settings.SetLanguageCodepage = 1;
+    f.state.settings.LangeCodepageToConvert = 1;
+    // DOS 866: М 0x8C, и 0xA8, р 0xE0.
+    QCOMPARE(AsciiToHex(f.state, word), QStringLiteral("8CA8E02031"));
+    QCOMPARE(CVSTxtData(f.state, word, QStringLiteral("2")), QStringLiteral("02058CA8E020310C"));
+    // No-break space (160) is a blank.
+    QCOMPARE(AsciiToHex(f.state, QString(QChar(0x00A0))), QStringLiteral("20"));
+}
+
+void TestFieldCodec::doubleByteCodepage()
+{
+    CodecFixture f;
+    f.state.settings.Codepage = QStringLiteral("GBK");
+    const QString zhong(QChar(0x4E2D)); // 中: D6 D0 in GBK, lead byte first
+    QCOMPARE(AsciiToHex(f.state, QStringLiteral("A") + zhong), QStringLiteral("41D6D0"));
+    // The text byte count counts bytes, not characters.
+    QCOMPARE(f.code(zhong + zhong, 1, QStringLiteral("ASCII_NOFONT")), QStringLiteral("04D6D0D6D0"));
+    bool failed = false;
+    f.code(zhong + zhong + zhong, 5, QStringLiteral("ASCII"), &failed);
+    QVERIFY(failed);
+
+    // With a table conversion on, double-byte characters keep their bytes and
+    // only single-byte codes of 128 and more go through the table: the euro
+    // sign is 0x80 in GBK, and windows-1250's 0x80 has no DOS 852 code.
+    f.state.settings.SetLanguageCodepage = 1;
+    f.state.settings.LangeCodepageToConvert = 0;
+    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u20AC") + zhong + QStringLiteral("B")),
+             QStringLiteral("20D6D042"));
+}
+
+void TestFieldCodec::iranSystemConversion()
+{
+    CodecFixture f;
+    const QString salam = QStringLiteral("\u0633\u0644\u0627\u0645"); // سلام
+    f.state.settings.SetLanguageCodepage = 1;
+    f.state.settings.LangeCodepageToConvert = 2;
+    // Seen before a joining letter (initial form A8), the lam-alef ligature
+    // F2, meem after a non-joining letter (isolated F4); the bytes go out as
+    // the converter gives them, in the device's left-to-right order.
+    QCOMPARE(AsciiToHex(f.state, salam), QStringLiteral("F4F2A8"));
+    // Latin letters and digits of a mixed text stay ASCII.
+    QVERIFY(AsciiToHex(f.state, QStringLiteral("AB")) == QStringLiteral("4142"));
+    // Without the Farsi setting the system code page cannot hold the word.
+    f.state.settings.SetLanguageCodepage = 0;
+    QCOMPARE(AsciiToHex(f.state, salam), QStringLiteral("3F3F3F3F"));
+}
+
+void TestFieldCodec::unmappableCharacters()
+{
+    CodecFixture f;
+    f.state.settings.Codepage = QStringLiteral("windows-1252");
+    const QString text = QStringLiteral("a\u4E2Db\u4E2D");
+    QCOMPARE(AsciiToHex(f.state, text), QStringLiteral("613F623F"));
+    // Reported once per character and run, not dropped silently.
+    QCOMPARE(f.state.reportedErrors.size(), 1);
+    QVERIFY(f.state.reportedErrors.at(0).source.startsWith(QStringLiteral("AsciiToHex (")));
+    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u4E2D")), QStringLiteral("3F"));
+    QCOMPARE(f.state.reportedErrors.size(), 1);
+    // A "?" keeps the field's width, so the record stays well-formed.
+    QCOMPARE(f.code(QStringLiteral("\u4E2D\u4E2D"), 3, QStringLiteral("ASCII")), QStringLiteral("3F3F00"));
+}
+
+void TestFieldCodec::storedValuesAndTextsAgree()
+{
+    // Numbers take a shortcut that must give what the general reading of
+    // their text gives; a trailing blank forces the general reading.
+    CodecFixture f;
+    f.state.enc.priceDecimals = 2;
+    f.state.enc.weightDecimals = 3;
+    const TextCodec codec(f.state);
+    QRandomGenerator rng(42);
+    QVector<QVariant> values{0, 7, 99, 300, 65535, 2147483647, -1, -300, 0.1 + 0.2, 2.675, 1.005,
+                             3.5, 0.125, 12.345678, 1e15, 1e20, 123456789.125, -2.5, 1e-7};
+    for (int i = 0; i < 300; ++i) {
+        values << QVariant(qint64(rng.bounded(100000000)));
+        values << QVariant(rng.bounded(100000) / 1000.0);
+        values << QVariant(rng.generateDouble() * std::pow(10.0, rng.bounded(12)));
+    }
+    const QStringList types{"BCD", "HEX", "BIN", "BCD_PRICE", "BCD_WEIGHT"};
+    int compared = 0;
+    for (const QVariant &v : std::as_const(values)) {
+        const QString text = StoredValueText(v);
+        for (const QString &type : types) {
+            for (int length = 1; length <= 6; ++length) {
+                QByteArray viaValue;
+                const bool okValue = AppendFieldValue(codec, viaValue, v, QStringLiteral("0"), qint16(length),
+                                                      ParseFieldType(type), type, QStringLiteral("0"));
+                bool okText = true;
+                const QString viaText = CVSFieldCode(f.state, text + u' ', qint16(length), type,
+                                                     QStringLiteral("0"), &okText);
+                QCOMPARE(okValue, okText);
+                if (okValue)
+                    QCOMPARE(QString::fromLatin1(viaValue), viaText);
+                bool okPlain = true;
+                const QString plain = CVSFieldCode(f.state, text, qint16(length), type, QStringLiteral("0"), &okPlain);
+                QCOMPARE(okPlain, okText);
+                QCOMPARE(plain, viaText);
+                ++compared;
+            }
+        }
+    }
+    QVERIFY(compared > 5000);
+    // The stored-value text of a double has at most 15 figures.
+    QCOMPARE(StoredValueText(QVariant(0.1 + 0.2)), QStringLiteral("0.3"));
+    QCOMPARE(StoredValueText(QVariant(1e20)), QStringLiteral("100000000000000000000"));
+    QCOMPARE(StoredValueText(QVariant(qint64(-42))), QStringLiteral("-42"));
+}
+
+QTEST_GUILESS_MAIN(TestFieldCodec)
+#include "tst_fieldcodec.moc"

@@ -1,0 +1,660 @@
+// Whole scale records built from a small descriptor set: status blocks,
+// conditional fields, texts with fonts, inherited label and barcode formats,
+// barcode data and the discount block; the runs of modes SINGLE and ALL and
+// their error handling.
+
+#include "common/TestSupport.h"
+#include "core/AppState.h"
+#include "core/IniFile.h"
+#include "encoding/DescriptorFiles.h"
+#include "encoding/Hierarchy.h"
+#include "encoding/RecordBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+using namespace korvo;
+using namespace korvo::test;
+
+namespace {
+
+// 88 flags; the named ones sit at these 1-based positions, the others are
+// reserved (source 0). Flag 2 is suppressed, flag 4 has source 0.
+QByteArray statusFile()
+{
+    const QMap<int, QByteArray> named{
+        {1, "Stat1_Unit,1,PLU_QTY,0"},       {2, "Stat1_PBPreUnit,1,,1"},
+        {3, "Stat1_SBDate,1,,0"},            {4, "Stat1_SBTime,0,PLU_SBTime,0"},
+        {9, "Stat1_Commodity,1,PLU_Commodity,0"}, {10, "Stat1_LabelFormat,1,PLU_LBFormat1,0"},
+        {11, "Stat1_Barcode,1,PLU_BarFormat,0"}, {17, "Stat1_PriceChange,1,,0"},
+        {25, "Stat2_Discount,1,,0"},         {26, "Stat2_PLUStatB2B,1,,0"},
+        {49, "Stat2_NoSale,1,,0"},           {88, "Stat2_Frozen,1,,0"},
+    };
+    QByteArray out = "; status flags of the test record\r\n";
+    for (int k = 1; k <= 88; ++k)
+        out += named.value(k, "Reserved_" + QByteArray::number(k) + ",0,,0") + "\r\n";
+    return out;
+}
+
+const QByteArray kPluDesc =
+    "PLU_No,4,BCD,0,,PLU_No,NUM\r\n"
+    "PLU_STATUS,2,HEX,0,,Stat1_Unit,NUM\r\n"
+    "PLU_UPrice,3,BCD_PRICE,0,,PLU_UPrice,NUM\r\n"
+    "PLU_STATUSB,4,HEX,1,Stat2_PLUStatB2B,Stat2_PLUStatB2B,NUM\r\n"
+    "PLU_STATUS2,3,HEX,0,,Stat2_PLUStatB2B,NUM\r\n"
+    "PLU_STATUS2B,8,HEX,-1,Stat2_PLUStatB2B,Stat2_PLUStatB2B,NUM\r\n"
+    "PLU_LBFORMAT1,1,HEX,1,Stat1_LabelFormat,PLU_LBFormat1,NUM\r\n"
+    "PLU_BARFORMAT,1,HEX,1,Stat1_Barcode,PLU_BarFormat,NUM\r\n"
+    "PLU_EANFLAGS,1,BIN,1,Stat1_Barcode,PLU_BarFormat,NUM\r\n"
+    "PLU_EANDATA,6,BCD,1,Stat1_Barcode,PLU_EANData,TXT\r\n"
+    "PLU_QTY,2,BCD,1,Stat1_Unit,PLU_QTY,NUM\r\n"
+    "PLU_SBTime,2,BCD_TIME,1,Stat1_SBTime,PLU_SBTime,DATE\r\n"
+    "PLU_CommFonts,0,HEX,0,,PLU_CommFonts,TXT\r\n"
+    "PLU_Commodity,1,ASCII_TXT,1,Stat1_Commodity,PLU_Commodity,TXT\r\n"
+    "PLU_CPLUPreset,4,ASCII,0,,PLU_CPLUPreset,TXT\r\n"
+    "PLU_Nutrition,1,ASCII_NOFONT,1,Stat1_Commodity,PLU_Nutrition,TXT\r\n"
+    "PLU_DISOUNT,30,OTHER,1,Stat2_Discount,PLU_Disount,TXT\r\n"
+    "PLU_UPDate,3,BCD_DATE,0,,PLU_UPDate,DATE\r\n";
+
+const QByteArray kDiscountDesc =
+    "Dis_SDate,3,BCD_DATE,0,,Dis_SDate,DATE\r\n"
+    "Dis_STime,2,BCD_TIME,0,,Dis_STime,DATE\r\n"
+    "Dis_EDate,3,BCD_DATE,0,,Dis_EDate,DATE\r\n"
+    "Dis_ETime,2,BCD_TIME,0,,Dis_ETime,DATE\r\n"
+    "Dis_FirstLIM,4,BCD_WEIGHT,0,,Dis_FirstLIM,NUM\r\n"
+    "Dis_Within1stLIM,4,BCD_PRICE,0,,Dis_Within1stLIM,NUM\r\n"
+    "Dis_SecondLIM,4,BCD_WEIGHT,0,,Dis_SecondLIM,NUM\r\n"
+    "Dis_Within2ndLIM,4,BCD_PRICE,0,,Dis_Within2ndLIM,NUM\r\n"
+    "Dis_Type,2,HEX,0,,Dis_Type,NUM\r\n"
+    "Dis_MarkDown,2,HEX,0,,Dis_MarkDown,NUM\r\n";
+
+const QString kDiscountBlock = QStringLiteral("070307" "0830" "310307" "2000" "00000500" "00000299"
+                                              "00001250" "00000250" "0001" "0002");
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(content) == content.size();
+}
+
+bool exec(AppState &state, const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q(QSqlDatabase::database(state.connMain));
+    q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        qWarning() << sql << q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool insertPlu(AppState &state, const QVariantMap &row)
+{
+    QStringList marks(row.size(), QStringLiteral("?"));
+    return exec(state,
+                QStringLiteral("insert into PLU (%1) values (%2)")
+                    .arg(row.keys().join(u','), marks.join(u',')),
+                row.values());
+}
+
+QVariant column(AppState &state, qint32 pluNo, const QString &name)
+{
+    QSqlQuery q(QSqlDatabase::database(state.connMain));
+    q.prepare(QStringLiteral("select %1 from PLU where PLU_No=?").arg(name));
+    q.addBindValue(pluNo);
+    if (!q.exec() || !q.next())
+        return QStringLiteral("<no row>");
+    return q.value(0);
+}
+
+QString record(AppState &state, qint32 pluNo)
+{
+    return column(state, pluNo, QStringLiteral("ZentBinData")).toString();
+}
+
+// A data root with the test descriptors, a small hierarchy and barcode list.
+struct RecordFixture {
+    RecordFixture()
+    {
+        if (!root.ok())
+            return;
+        const QString desc = root.path() + QStringLiteral("Desc/");
+        if (!writeFile(desc + QStringLiteral("PLU_STATUS.dsc"), statusFile())
+            || !writeFile(desc + QStringLiteral("PLU.dsc"), kPluDesc)
+            || !writeFile(desc + QStringLiteral("DISCOUNT.dsc"), kDiscountDesc))
+            return;
+        state = root.loadedState();
+        if (!state)
+            return;
+        state->now = [] { return QDateTime(QDate(2010, 11, 25), QTime(10, 30, 15)); };
+        const QStringList setup{
+            "delete from STORE", "delete from DEPT", "delete from MG", "delete from PLU",
+            "delete from DISCOUNT", "delete from BARCODE_LIST",
+            "insert into STORE values (1,'Shop',1,1,0,1,'EAN',1)",
+            "insert into DEPT values (1,'Dept',1,21,0,1,3,'EAN',4)",
+            "insert into MG values (10,1,'Inherits',0,0,0,-1,'EAN',0)",
+            "insert into MG values (11,1,'Unknown format',5,5,0,7,'EAN',6)",
+            "insert into MG values (12,1,'ITF',8,0,2,1,'itf',6)",
+            "insert into BARCODE_LIST values (3,'EAN',5,'19',13,'','flag, item',1)",
+            "insert into BARCODE_LIST values (1,'ITF',4,'10',14,'','itf',1)",
+            "insert into BARCODE_LIST values (7,'EAN',5,'11',13,'','unused',0)",
+            "insert into DISCOUNT values (2,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)",
+        };
+        for (const QString &s : setup) {
+            if (!exec(*state, s))
+                return;
+        }
+        LoadMGSettings(*state);
+        if (!LoadScaleBarcodeList(*state))
+            return;
+        ready = true;
+    }
+
+    // Every flag of the test status file and the fields they switch on.
+    static QVariantMap fullPlu(qint32 no)
+    {
+        return {{"PLU_No", no},
+                {"PLU_UPrice", 12.34},
+                {"PLU_MG", 10},
+                {"PLU_LBFormat1", -1},
+                {"PLU_BarFormat", -1},
+                {"PLU_ItemCode", "123"},
+                {"PLU_EANData", "99999999999999"},
+                {"PLU_QTY", 7},
+                {"PLU_SBTime", "14:05"},
+                {"PLU_CommFonts", "3,5"},
+                {"PLU_Commodity", QStringLiteral("AB\rC")},
+                {"PLU_Nutrition", "Fat 2g"},
+                {"Stat1_Unit", 1},
+                {"Stat1_PBPreUnit", 1},
+                {"Stat1_SBDate", 1},
+                {"Stat1_SBTime", 1},
+                {"Stat1_Commodity", 1},
+                {"Stat1_LabelFormat", 1},
+                {"Stat1_Barcode", 1},
+                {"Stat1_PriceChange", 1},
+                {"Stat2_Discount", 1},
+                {"Stat2_PLUStatB2B", 1},
+                {"Stat2_NoSale", 1},
+                {"Stat2_Frozen", 1}};
+    }
+
+    TestDataRoot root{false};
+    std::unique_ptr<AppState> state;
+    bool ready = false;
+};
+
+// Record of the plain PLU 1: flags off, UPDate given.
+QString plainRecord()
+{
+    return QStringLiteral("00000001") + QStringLiteral("0015") // 19 bytes of fields + 2
+        + QStringLiteral("0000")                                // PLU_STATUS
+        + QStringLiteral("000350")                              // 3.50
+        + QStringLiteral("000000")                              // PLU_STATUS2
+        + QStringLiteral("41420000")                            // "AB" in 4 bytes
+        + QStringLiteral("070307");                             // 7 March 2007
+}
+
+// Record of the full PLU 2 (see fullPlu) with the given last update date.
+QString fullRecord(qint32 no, const QString &updateDate)
+{
+    const QString data = QStringLiteral("0507")        // flags 1, 3 (2 suppressed); 9, 10, 11
+        + QStringLiteral("001234")                      // 12.34
+        + QStringLiteral("01000000")                    // PLU_STATUSB: flag 17
+        + QStringLiteral("030000")                      // PLU_STATUS2: flags 25, 26
+        + QStringLiteral("0100000080000000")            // PLU_STATUS2B: flags 49, 88
+        + QStringLiteral("04")                          // label format of department 1
+        + QStringLiteral("03")                          // barcode format of department 1
+        + QStringLiteral("21001230000001")              // flag 21, item 00123, fill, EAN, BarFlag 1
+        + QStringLiteral("0007")                        // quantity
+        + QStringLiteral("030241420D0501430C")          // commodity in fonts 3 and 5
+        + QStringLiteral("30000000")                    // null preset reads "0"
+        + QStringLiteral("06466174203267")              // "Fat 2g" without font
+        + kDiscountBlock + updateDate;
+    const QString head = QString::number(no).rightJustified(8, u'0');
+    const QString length = QString::number((head.size() + data.size()) / 2 + 2, 16).toUpper().rightJustified(4, u'0');
+    return head + length + data;
+}
+
+} // namespace
+
+class TestRecordBuilder : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wholeRecords();
+    void singleEqualsAll();
+    void flagValuesReadAlikeInBothModes();
+    void barcodeChoices();
+    void failuresLeaveOtherPlusAlone();
+    void singleModeReportsEachError();
+    void unreadableDescriptorsStopTheRun();
+    void statusAndDiscountSteps();
+    void decimalPlaceSettings();
+    void demoDataEncodesWithoutErrors();
+};
+
+void TestRecordBuilder::wholeRecords()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 3.5}, {"PLU_MG", 10}, {"PLU_LBFormat1", 2},
+                          {"PLU_BarFormat", 3}, {"PLU_QTY", 5}, {"PLU_CPLUPreset", "AB"},
+                          {"PLU_UPDate", "2007-03-07"}, {"PLU_Commodity", "unused"}}));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+
+    qint32 last = 0;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("all"), last);
+    QVERIFY2(s.reportedErrors.isEmpty(), qPrintable(s.reportedErrors.value(0).source));
+    QCOMPARE(r.selected, 2);
+    QCOMPARE(r.encoded, 2);
+    QVERIFY(r.completed);
+    QCOMPARE(last, 2);
+    QCOMPARE(record(s, 1), plainRecord());
+    // A null update date is the zero date.
+    QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")));
+    QCOMPARE(column(s, 2, QStringLiteral("PLU_UPDate")).toString(), QStringLiteral("2010-11-25"));
+    QCOMPARE(column(s, 2, QStringLiteral("PLU_UPTime")).toString(), QStringLiteral("10:30:15"));
+    // No summary without errors; progress was shown.
+    QVERIFY(f.root.ui.messages.isEmpty());
+    QVERIFY(f.root.ui.progressSteps > 0);
+
+    // The tables keep the PLU descriptors and the last PLU's status blocks.
+    QCOMPARE(s.enc.fieldDescs.size(), 18);
+    QCOMPARE(s.enc.statusBlock, QStringLiteral("0507"));
+    QCOMPARE(s.enc.status2BlockB, QStringLiteral("0100000080000000"));
+    // The record builder alone gives the same record for the same state.
+    QCOMPARE(CreateZentPLUData(s, 2), fullRecord(2, QStringLiteral("251110")));
+}
+
+void TestRecordBuilder::singleEqualsAll()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    for (int no : {2, 3, 4})
+        QVERIFY(insertPlu(s, RecordFixture::fullPlu(no)));
+    QVERIFY(exec(s, "insert into DISCOUNT values (3,'2008-01-02','00:00','2008-12-31','23:59',1,1,2,2,3,4)"));
+    QVERIFY(exec(s, "insert into DISCOUNT values (4,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)"));
+
+    qint32 last = 0;
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    // The second run encodes the update date the first one stored.
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QVERIFY(s.reportedErrors.isEmpty());
+    QStringList all;
+    for (int no : {2, 3, 4})
+        all << record(s, no);
+    QCOMPARE(all.at(0), fullRecord(2, QStringLiteral("251110")));
+    QCOMPARE(all.at(2), fullRecord(4, QStringLiteral("251110")));
+    QVERIFY(all.at(1) != fullRecord(3, QStringLiteral("251110"))); // its own discount
+
+    QVERIFY(exec(s, "update PLU set ZentBinData=null"));
+    for (int no : {3, 2, 4}) {
+        qint32 plu = no;
+        const EncodeRunResult r = CreatePLUData(s, QStringLiteral("Single"), plu);
+        QCOMPARE(r.selected, 1);
+        QCOMPARE(r.encoded, 1);
+        QCOMPARE(plu, no);
+        // Only the PLU's own discount row was encoded.
+        QCOMPARE(s.enc.discountData.size(), 1);
+        QCOMPARE(s.enc.discountData.at(0).PLU_No, no);
+    }
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(record(s, 2 + i), all.at(i));
+    QVERIFY(s.reportedErrors.isEmpty());
+
+    // A number that is not a PLU selects nothing and changes nothing.
+    qint32 none = 77;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), none);
+    QCOMPARE(r.selected, 0);
+    QCOMPARE(none, 77);
+}
+
+void TestRecordBuilder::flagValuesReadAlikeInBothModes()
+{
+    // Mode ALL lets SQLite test the status flags, mode SINGLE tests them
+    // itself: odd stored values must come out the same.
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    const QVariantList odd{QVariant(), 0, 1, -1, 2, 0.5, 0.0, "True", "false", " 1", "0.0", "1abc",
+                           "abc", "-0", "1e-3", "  +2.5x"};
+    for (int i = 0; i < odd.size(); ++i) {
+        QVariantMap row = RecordFixture::fullPlu(100 + i);
+        row["Stat2_Discount"] = 0;
+        QVERIFY(insertPlu(s, row));
+        // Flag 3 (status byte 0) and flag 49 (status byte 6), and a flag
+        // that switches a field on.
+        QVERIFY(exec(s, "update PLU set Stat1_SBDate=?, Stat2_NoSale=?, Stat1_Unit=? where PLU_No=?",
+                     {odd.at(i), odd.at(i), odd.at(i), 100 + i}));
+    }
+    qint32 last = 0;
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QVERIFY(s.reportedErrors.isEmpty());
+    QStringList viaAll;
+    for (int i = 0; i < odd.size(); ++i)
+        viaAll << record(s, 100 + i);
+    QVERIFY(exec(s, "update PLU set ZentBinData=null"));
+    for (int i = 0; i < odd.size(); ++i) {
+        qint32 plu = 100 + i;
+        CreatePLUData(s, QStringLiteral("SINGLE"), plu);
+        QVERIFY2(record(s, plu) == viaAll.at(i), qPrintable(odd.at(i).toString()));
+    }
+    // 1 and -1 switch on, 0 and null do not; SQLite reads a text by its
+    // leading number.
+    auto statusByte0 = [&](int i) { return viaAll.at(i).mid(12, 2); };
+    QCOMPARE(statusByte0(1), QStringLiteral("00")); // 0
+    QCOMPARE(statusByte0(2), QStringLiteral("05")); // 1: flags 1 and 3
+    QCOMPARE(statusByte0(3), QStringLiteral("05")); // -1
+    QCOMPARE(statusByte0(0), QStringLiteral("00")); // null
+    QCOMPARE(statusByte0(7), QStringLiteral("00")); // "True"
+    QCOMPARE(statusByte0(11), QStringLiteral("05")); // "1abc"
+}
+
+void TestRecordBuilder::barcodeChoices()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    // Own label and barcode: the EAN data take Length + 1 bytes.
+    QVariantMap own = RecordFixture::fullPlu(3);
+    own["PLU_LBFormat1"] = 2;
+    own["PLU_BarFormat"] = 1;
+    own["PLU_EANData"] = "12345678901234";
+    own["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, own));
+    // ITF main group: flag figures "8" and "0", item of 4 figures, type 9.
+    QVariantMap itf = RecordFixture::fullPlu(5);
+    itf["PLU_MG"] = 12;
+    itf["PLU_ItemCode"] = "42";
+    itf["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, itf));
+
+    qint32 last = 0;
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QVERIFY(s.reportedErrors.isEmpty());
+    QCOMPARE(record(s, 3).mid(12 + 40, 4 + 14), QStringLiteral("0201") + QStringLiteral("12345678901234"));
+    QCOMPARE(record(s, 5).mid(12 + 40, 4 + 14), QStringLiteral("0601") + QStringLiteral("80004200000092"));
+    // Without the discount flag the block is left out: 30 bytes shorter.
+    QCOMPARE(record(s, 3).size(), fullRecord(3, QStringLiteral("301299")).size() - 60);
+
+    // The step alone, with the flag layouts of the edge cases.
+    QCOMPARE(CreateEANData(s, 10, QStringLiteral("123")), QStringLiteral("21001230000001"));
+    QVERIFY(exec(s, "update BARCODE_LIST set FlagStat='10' where BAR_Code=3"));
+    QVERIFY(LoadScaleBarcodeList(s));
+    QCOMPARE(CreateEANData(s, 10, QStringLiteral("123")), QStringLiteral("21000123000001"));
+    // A longer item code is not cut; one that cannot fit is an error.
+    QCOMPARE(CreateEANData(s, 10, QStringLiteral("1234567")), QStringLiteral("21012345670001"));
+    QVERIFY(s.reportedErrors.isEmpty());
+    QCOMPARE(CreateEANData(s, 10, QStringLiteral("123456789012")), QString());
+    QCOMPARE(CreateEANData(s, 10, QStringLiteral("12a")), QString());
+    QCOMPARE(CreateEANData(s, 11, QStringLiteral("1")), QString()); // format 7 is not used
+    QCOMPARE(CreateEANData(s, 99, QStringLiteral("1")), QString()); // no such main group
+    QCOMPARE(s.reportedErrors.size(), 4);
+    for (const ReportedError &e : s.reportedErrors)
+        QCOMPARE(e.source, QStringLiteral("CreateEANData()"));
+}
+
+void TestRecordBuilder::failuresLeaveOtherPlusAlone()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    // 4: discount flag without a DISCOUNT row.
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(4)));
+    // 5: inherits from a main group that does not exist.
+    QVariantMap noGroup = RecordFixture::fullPlu(5);
+    noGroup["PLU_MG"] = 99;
+    noGroup["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, noGroup));
+    // 6: its main group's barcode format is not in the used list.
+    QVariantMap unknownFormat = RecordFixture::fullPlu(6);
+    unknownFormat["PLU_MG"] = 11;
+    unknownFormat["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, unknownFormat));
+    // 7: a text longer than its field.
+    QVERIFY(insertPlu(s, {{"PLU_No", 7}, {"PLU_CPLUPreset", "ABCDE"}, {"ZentBinData", "00"}}));
+    // 8: a flagged time field without a time.
+    QVariantMap noTime = RecordFixture::fullPlu(8);
+    noTime["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, noTime));
+    QVERIFY(exec(s, "update PLU set PLU_SBTime=null, Stat1_SBTime=1 where PLU_No=8"));
+    // 9: an empty text in a flagged text field is one NUL line.
+    QVariantMap emptyText = RecordFixture::fullPlu(9);
+    emptyText["PLU_Commodity"] = "";
+    emptyText["PLU_CommFonts"] = QVariant();
+    emptyText["Stat2_Discount"] = 0;
+    QVERIFY(insertPlu(s, emptyText));
+
+    qint32 last = 0;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(r.selected, 7);
+    QCOMPARE(r.encoded, 3);
+    QCOMPARE(r.failedPlus, (QVector<qint32>{4, 5, 6, 7}));
+    QVERIFY(r.completed);
+    QCOMPARE(last, 9);
+    QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")));
+    for (int no : {4, 5, 6, 7}) {
+        // Stored empty (not null), with the new date and time.
+        QCOMPARE(column(s, no, QStringLiteral("ZentBinData")).isNull(), false);
+        QCOMPARE(record(s, no), QString());
+        QCOMPARE(column(s, no, QStringLiteral("PLU_UPDate")).toString(), QStringLiteral("2010-11-25"));
+    }
+    // The time field of PLU 8 is switched off by its flag's source 0.
+    QVERIFY(!record(s, 8).isEmpty());
+    QVERIFY(record(s, 9).contains(QStringLiteral("00070001000C30000000")));
+
+    QCOMPARE(s.reportedErrors.size(), 4);
+    QCOMPARE(s.reportedErrors.at(0).source, QStringLiteral("CreateZentPLUData()"));
+    QVERIFY(s.reportedErrors.at(0).description.contains(QStringLiteral("DISCOUNT")));
+    QCOMPARE(s.reportedErrors.at(1).source, QStringLiteral("CreateZentPLUData()"));
+    QCOMPARE(s.reportedErrors.at(2).source, QStringLiteral("CreateEANData()"));
+    QCOMPARE(s.reportedErrors.at(3).source, QStringLiteral("CVSFieldCode (ABCDE,4,ASCII,0)"));
+    // One message for the whole run.
+    QCOMPARE(f.root.ui.messages.size(), 1);
+    QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("Korvo 2005"));
+    QCOMPARE(f.root.ui.messages.at(0).text,
+             QStringLiteral("4 of 7 PLUs could not be encoded. First error (CreateZentPLUData()): ")
+                 + s.reportedErrors.at(0).description);
+}
+
+void TestRecordBuilder::singleModeReportsEachError()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(4)));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    qint32 plu = 4;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), plu);
+    QCOMPARE(r.failedPlus, QVector<qint32>{4});
+    QCOMPARE(f.root.ui.messages.size(), 1);
+    QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("CreateZentPLUData()"));
+    QCOMPARE(record(s, 4), QString());
+    // The other PLU was not touched.
+    QVERIFY(column(s, 2, QStringLiteral("ZentBinData")).isNull());
+    QVERIFY(column(s, 2, QStringLiteral("PLU_UPDate")).isNull());
+
+    // An unknown mode does nothing but say so.
+    qint32 any = 2;
+    QCOMPARE(CreatePLUData(s, QStringLiteral("SOME"), any).selected, 0);
+    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("CreatePLUData (2)"));
+    QVERIFY(column(s, 2, QStringLiteral("ZentBinData")).isNull());
+}
+
+void TestRecordBuilder::unreadableDescriptorsStopTheRun()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    QVERIFY(exec(s, "update PLU set ZentBinData='OLD'"));
+    const QString plu = f.root.path() + QStringLiteral("Desc/PLU.dsc");
+    QVERIFY(writeFile(plu, kPluDesc + "Broken,x,BCD,0,,PLU_No,NUM\r\n"));
+    qint32 last = 0;
+    EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(r.selected, 0);
+    QVERIFY(!r.completed);
+    QCOMPARE(record(s, 2), QStringLiteral("OLD"));
+    QCOMPARE(s.reportedErrors.size(), 1);
+    QCOMPARE(s.reportedErrors.at(0).source, QStringLiteral("ReadZentPLUDescFile(") + plu + u')');
+    QCOMPARE(f.root.ui.messages.size(), 1);
+    QVERIFY(f.root.ui.messages.at(0).text.startsWith(QStringLiteral("1 of 1 PLUs")));
+
+    // A status flag of source 1 that is not a PLU column ends the run at its
+    // first row.
+    QVERIFY(writeFile(plu, kPluDesc));
+    QByteArray status = statusFile().replace("Reserved_5,0,,0", "Stat9_Missing,1,,0");
+    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/PLU_STATUS.dsc"), status));
+    r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(r.encoded, 0);
+    QVERIFY(!r.completed);
+    QCOMPARE(record(s, 2), QStringLiteral("OLD"));
+    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("CreatePLUData (2)"));
+}
+
+void TestRecordBuilder::statusAndDiscountSteps()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(ReadZentStatFile(s, DescriptorPath(s, QStringLiteral("PLU_STATUS.dsc"))));
+    QVector<StatusFlag> &flags = s.enc.statusFlags;
+    flags[0].Value = 1;
+    flags[1].Value = 1; // suppressed
+    flags[2].Value = 1;
+    QCOMPARE(CreateZentStatus(s, 0, 1), QStringLiteral("05"));
+    QCOMPARE(flags[1].Value, qint16(0));
+    QCOMPARE(CreateZentStatus(s, 0, 2), QStringLiteral("0005"));
+    flags[87].Value = 1;
+    QVERIFY(CreateZentPLUStatus(s));
+    QCOMPARE(s.enc.statusBlock, QStringLiteral("0500"));
+    QCOMPARE(s.enc.statusBlockB, QStringLiteral("00000000"));
+    QCOMPARE(s.enc.status2Block, QStringLiteral("000000"));
+    QCOMPARE(s.enc.status2BlockB, QStringLiteral("0000000080000000"));
+    // Fewer than 88 flags: byte 10 cannot be built.
+    flags.resize(84);
+    QVERIFY(!CreateZentPLUStatus(s));
+    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("CreateZentStatus (80)"));
+    QCOMPARE(CreateZentStatus(s, 80, 1), QString());
+
+    // The discount blocks of all rows; a second row of a PLU is kept but not
+    // indexed (a table without the key allows it).
+    QVERIFY(exec(s, "create table DISCOUNT2 as select * from DISCOUNT"));
+    QVERIFY(exec(s, "drop table DISCOUNT"));
+    QVERIFY(exec(s, "alter table DISCOUNT2 rename to DISCOUNT"));
+    QVERIFY(exec(s, "insert into DISCOUNT values (2,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
+    QVERIFY(exec(s, "insert into DISCOUNT values (1,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
+    QVERIFY(GetDefualtSettingValues(s));
+    QVERIFY(LoadDiscountData(s, DescriptorPath(s, QStringLiteral("DISCOUNT.dsc"))));
+    QCOMPARE(s.enc.discountData.size(), 3);
+    QCOMPARE(s.enc.discountData.at(0).PLU_No, 1);
+    QCOMPARE(s.enc.discountData.at(1).Block, kDiscountBlock);
+    QCOMPARE(s.enc.discountData.at(2).PLU_No, 2);
+    QCOMPARE(s.enc.discountIndex.value(2, -1), 1);
+    QVERIFY(exec(s, "delete from DISCOUNT where PLU_No<>2 or Dis_SDate<>'2007-03-07'"));
+
+    // The fixed-data step on a row of its own, with and without length.
+    QSqlQuery q(QSqlDatabase::database(s.connMain));
+    QVERIFY(q.exec(QStringLiteral("select * from DISCOUNT")) && q.next());
+    const QSqlRecord row = q.record();
+    QCOMPARE(CreateZentFixedData(s, row, false), kDiscountBlock);
+    QCOMPARE(CreateZentFixedData(s, row, true),
+             kDiscountBlock.left(8) + QStringLiteral("0020") + kDiscountBlock.mid(8));
+    QCOMPARE(CreateZentFixedData(s, QSqlRecord(), true), QString());
+
+    // A discount block of another size is sent as 30 zero bytes.
+    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/DISCOUNT.dsc"),
+                      QByteArray(kDiscountDesc).replace("Dis_MarkDown,2", "Dis_MarkDown,1")));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    qint32 last = 0;
+    const qsizetype before = s.reportedErrors.size();
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(s.reportedErrors.size(), before);
+    QCOMPARE(s.enc.discountData.at(0).Block.size(), 58);
+    QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")).replace(kDiscountBlock, QString(60, u'0')));
+}
+
+void TestRecordBuilder::decimalPlaceSettings()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVERIFY(GetDefualtSettingValues(s));
+    QCOMPARE(s.enc.priceDecimals, qint16(2));
+    QCOMPARE(s.enc.weightDecimals, qint16(3));
+    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("PriceDecimalPlace"),
+                           QStringLiteral("3"), s.iniFile));
+    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("WeightDecimalPlace"),
+                           QString(), s.iniFile));
+    QVERIFY(!GetDefualtSettingValues(s));
+    QCOMPARE(s.enc.priceDecimals, qint16(3));
+    QCOMPARE(s.enc.weightDecimals, qint16(3)); // the previous value stays
+    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("GetDefualtSettingValues()"));
+
+    // The run reads them anew: the price now has three decimals.
+    QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 3.5}, {"PLU_CPLUPreset", "AB"},
+                          {"PLU_UPDate", "2007-03-07"}}));
+    qint32 last = 0;
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(record(s, 1), plainRecord().replace(QStringLiteral("000350"), QStringLiteral("003500")));
+}
+
+void TestRecordBuilder::demoDataEncodesWithoutErrors()
+{
+    TestDataRoot root(true);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    auto state = root.loadedState();
+    QVERIFY(state);
+    AppState &s = *state;
+    LoadMGSettings(s);
+    QVERIFY(LoadScaleBarcodeList(s));
+    qint32 last = 0;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    QVERIFY2(s.reportedErrors.isEmpty(),
+             qPrintable(s.reportedErrors.value(0).source + QStringLiteral(": ")
+                        + s.reportedErrors.value(0).description));
+    QVERIFY(r.selected > 0);
+    QCOMPARE(r.encoded, r.selected);
+
+    // The delivered descriptors use every field type and every special name.
+    QSet<QString> types, names;
+    for (const FieldDescriptor &d : std::as_const(s.enc.fieldDescs)) {
+        types.insert(d.Type.toUpper());
+        names.insert(d.Name.toUpper());
+    }
+    for (const char *t : {"BCD", "HEX", "BIN", "ASCII", "ASCII_TXT", "ASCII_NOFONT", "BCD_TIME",
+                          "BCD_DATE", "BCD_PRICE", "BCD_WEIGHT", "OTHER"})
+        QVERIFY2(types.contains(QLatin1String(t)), t);
+    for (const char *n : {"PLU_STATUS", "PLU_STATUS2", "PLU_STATUSB", "PLU_STATUS2B", "PLU_EANFLAGS",
+                          "PLU_LBFORMAT1", "PLU_BARFORMAT", "PLU_EANDATA", "PLU_DISOUNT"})
+        QVERIFY2(names.contains(QLatin1String(n)), n);
+
+    // Every stored record has the length it announces.
+    QSqlQuery q(QSqlDatabase::database(s.connMain));
+    QVERIFY(q.exec(QStringLiteral("select PLU_No, ZentBinData from PLU")));
+    int rows = 0;
+    while (q.next()) {
+        const QString rec = q.value(1).toString();
+        QVERIFY2(rec.size() >= 12 && rec.size() % 2 == 0, qPrintable(q.value(0).toString()));
+        QCOMPARE(rec.mid(8, 4).toInt(nullptr, 16), rec.size() / 2);
+        ++rows;
+    }
+    QCOMPARE(rows, r.selected);
+}
+
+QTEST_GUILESS_MAIN(TestRecordBuilder)
+#include "tst_recordbuilder.moc"
