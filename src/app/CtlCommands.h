@@ -12,4 +12,7 @@ class AppState;
 int CtlInit(const QString &dataRoot, const QStringList &args);
 // encode --all | --plu N
 int CtlEncode(AppState &state, const QStringList &args);
+// list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
+// one page of the PLU list as CSV, page and page count on stderr
+int CtlList(AppState &state, const QStringList &args);
 } // namespace korvo

@@ -24,6 +24,9 @@ struct Command {
 
 const Command kCommands[] = {
     {"encode", "encode --all | --plu N     encode PLUs into their scale records", &CtlEncode},
+    {"list", "list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...]\n"
+             "       [--plu N | --item-code C | --ean E | --name TEXT]\n"
+             "                             one page of the PLU list as CSV", &CtlList},
 };
 
 void usage()

@@ -99,19 +99,23 @@ std::optional<qint32> PluPageQuery::run(AppState &state, PluListView &view, qint
                + QLatin1Char(' ') + where + order;
         st.count = QStringLiteral("select count(*) from ") + table + QLatin1Char(' ') + where;
         // Pages are cut from the row keys alone, which a narrow index can
-        // deliver, and only the rows of the page are read in full. The rowid
-        // ends every order so that pages never overlap at equal sort values;
-        // it runs the same way as the last sort column, which lets an index
-        // on that column serve the order.
+        // deliver, and only the rows of the page are read in full. The key
+        // ends every sort order so that pages never overlap at equal sort
+        // values; it runs the same way as the last sort column, which lets an
+        // index on that column serve the order. Unsorted, the whole table
+        // comes in key order and a condition in the order of the index that
+        // serves it (a main group's PLUs by number). PLU_No is the rowid of
+        // PLU, named so that its own index can serve the unsorted list.
+        const QString key = received ? QStringLiteral("rowid") : QStringLiteral("PLU_No");
         QString keyOrder;
         if (order.isEmpty())
-            keyOrder = QStringLiteral(" order by rowid");
+            keyOrder = where.isEmpty() ? QStringLiteral(" order by ") + key : QString();
         else
-            keyOrder = order + QStringLiteral(",rowid")
+            keyOrder = order + QLatin1Char(',') + key
                      + (view.sortColumns().constLast().ascending ? QString()
                                                                  : QStringLiteral(" DESC"));
-        st.keys = QStringLiteral("select rowid as korvo_key from ") + table + QLatin1Char(' ')
-                + where + keyOrder;
+        st.keys = QStringLiteral("select ") + key + QStringLiteral(" as korvo_key from ") + table
+                + QLatin1Char(' ') + where + keyOrder;
         st.rows = QStringLiteral("select ") + list + QStringLiteral(" from (");
         st.table = table;
         if (save)
