@@ -11,10 +11,13 @@
 #include "ui/Commands.h"
 #include "ui/FieldChooserWindow.h"
 #include "ui/FormTexts.h"
+#include "ui/OptionsDialog.h"
 #include "ui/PagePane.h"
 #include "ui/PluEditorPane.h"
+#include "ui/PluListController.h"
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
+#include "ui/RestoreSettingDialog.h"
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
@@ -64,6 +67,9 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     m_queryPane = new QueryPane(this);
     m_selectPane = new SelectPane(this);
     m_editorPane = new PluEditorPane(this);
+    m_pluController = new PluListController(state, m_pluList, m_pagePane, m_queryPane, m_tree, this);
+    // A new page drops the rows and with them the selection.
+    connect(m_pluController, &PluListController::pageShown, this, &MainWindow::updateCommands);
     auto *ready = new QLabel(this);
     ready->setObjectName(QStringLiteral("lblStatusReady"));
     statusBar()->addWidget(ready, 1);
@@ -405,14 +411,12 @@ void MainWindow::rebuildTree()
 
 void MainWindow::reloadCurrentPage()
 {
-    // PLU list paging: re-run the remembered query on the current page and
-    // show page number and count (RefreshPLUList).
+    m_pluController->reload();
 }
 
 void MainWindow::showNodePLUs(QTreeWidgetItem *node)
 {
-    // PLU list paging: the current page of the PLUs under the node.
-    (void)node;
+    m_pluController->showNode(node);
 }
 
 void MainWindow::refreshPluList()
@@ -469,21 +473,56 @@ void MainWindow::dispatch(int id)
     case About:
         showAbout();
         break;
+    case Options: {
+        OptionsDialog dialog(m_state, this);
+        dialog.exec();
+        if (!dialog.cancelled())
+            refreshPluList();
+        break;
+    }
+    case RestoreSettings: {
+        RestoreSettingDialog dialog(m_state, this);
+        dialog.exec();
+        if (!dialog.cancelled())
+            m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgSettingsAvailableNextStart")),
+                                AppState::appTitle(), MsgIcon::Information, MsgButtons::Ok, MsgResult::Ok);
+        break;
+    }
+    case NewPlu:
+        if (const std::optional<qint32> mg = m_tree->mainGroupForNewPlu()) {
+            if (QDockWidget *editor = m_panes.value(EditorPaneId)) {
+                editor->show();
+                editor->raise();
+            }
+            // PLU editor: prepare a new PLU in main group *mg.
+        }
+        break;
+    case StoreProperty:
+        m_tree->editStore();
+        break;
+    case AddDept:
+        m_tree->addDepartment();
+        break;
+    case DeleteDept:
+        m_tree->deleteDepartment();
+        break;
+    case DeptProperty:
+        m_tree->editDepartment();
+        break;
+    case AddMainGroup:
+        m_tree->addMainGroup();
+        break;
+    case DeleteMainGroup:
+        m_tree->deleteMainGroup();
+        break;
+    case MainGroupProperty:
+        m_tree->editMainGroup();
+        break;
 
     // Commands whose features land later; each names its feature.
     case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
-    case NewPlu:            // PLU save and delete: new PLU in the selected main group
     case EditPlu:           // PLU editor: open on the selected PLU
     case DeletePlu:         // PLU save and delete: delete the selected PLUs
-    case AddDept:           // store tree: department dialog (add)
-    case DeleteDept:        // store tree: delete department
-    case AddMainGroup:      // store tree: main-group dialog (add)
-    case DeleteMainGroup:   // store tree: delete main group
-    case StoreProperty:     // store tree: store dialog
-    case DeptProperty:      // store tree: department dialog (edit)
-    case MainGroupProperty: // store tree: main-group dialog (edit)
-    case Options:           // options dialog; unless cancelled refreshPluList()
-    case RestoreSettings:   // restore dialog; unless cancelled "msgSettingsAvailableNextStart"
     case ScaleConfig:       // scale configuration component
     case ToolConfig:        // tool configuration dialog; on OK rebuildToolsMenu()
     case SendByDept:        // whole-scale commands: send by department

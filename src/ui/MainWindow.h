@@ -21,6 +21,7 @@ class FieldChooserWindow;
 class PagePane;
 class PluEditorPane;
 class PluListWidget;
+class PluListController;
 class QueryPane;
 class SelectPane;
 class SignInProvider;
@@ -49,6 +50,7 @@ public:
 
     StoreTreePane *storeTree() const { return m_tree; }
     PluListWidget *pluList() const { return m_pluList; }
+    PluListController *pluListController() const { return m_pluController; }
     PagePane *pagePane() const { return m_pagePane; }
     QueryPane *queryPane() const { return m_queryPane; }
     SelectPane *selectPane() const { return m_selectPane; }
@@ -115,6 +117,7 @@ private:
 
     StoreTreePane *m_tree = nullptr;
     PluListWidget *m_pluList = nullptr;
+    PluListController *m_pluController = nullptr;
     PagePane *m_pagePane = nullptr;
     QueryPane *m_queryPane = nullptr;
     SelectPane *m_selectPane = nullptr;

@@ -2,13 +2,41 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/StoreHierarchy.h"
+#include "ui/DeptPropertyDialog.h"
+#include "ui/MainGroupPropertyDialog.h"
+#include "ui/StorePropertyDialog.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 
 namespace korvo {
+
+namespace {
+
+// The name as the database has it, to tell an edit from our own changes.
+constexpr int kNameRole = Qt::UserRole + 16;
+
+StoreNode::Kind coreKind(NodeKind k)
+{
+    return static_cast<StoreNode::Kind>(int(k));
+}
+
+// Programmatic changes of nodes are no renames.
+class FillGuard {
+public:
+    explicit FillGuard(bool &flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+    ~FillGuard() { m_flag = m_old; }
+
+private:
+    bool &m_flag;
+    bool m_old;
+};
+
+} // namespace
 
 StoreTreePane::StoreTreePane(AppState &state, QWidget *parent) : QTreeWidget(parent), m_state(state)
 {
@@ -17,13 +45,21 @@ StoreTreePane::StoreTreePane(AppState &state, QWidget *parent) : QTreeWidget(par
     setColumnCount(1);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setRootIsDecorated(true);
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &StoreTreePane::nodeSelectionChanged);
+    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *node, int column) {
+        if (column == 0 && !m_filling)
+            renamed(node);
+    });
 }
 
 QTreeWidgetItem *StoreTreePane::addNode(QTreeWidgetItem *parent, NodeKind kind, const QString &key,
                                         const QString &text, const QString &tag)
 {
+    FillGuard guard(m_filling);
     auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
+    node->setData(0, kNameRole, text);
     node->setText(0, text);
     node->setData(0, KindRole, int(kind));
     node->setData(0, KeyRole, key);
@@ -35,6 +71,15 @@ QTreeWidgetItem *StoreTreePane::addNode(QTreeWidgetItem *parent, NodeKind kind, 
         icon = QStyle::SP_FileIcon;
     node->setIcon(0, style()->standardIcon(icon));
     return node;
+}
+
+void StoreTreePane::setNode(QTreeWidgetItem *node, NodeKind kind, qint32 number, const QString &text)
+{
+    FillGuard guard(m_filling);
+    node->setData(0, kNameRole, text);
+    node->setText(0, text);
+    node->setData(0, KeyRole, StoreNodeKey(coreKind(kind), number));
+    node->setData(0, TagRole, QString::number(number));
 }
 
 bool StoreTreePane::rebuild()
@@ -50,45 +95,22 @@ bool StoreTreePane::rebuild()
 
 bool StoreTreePane::fill()
 {
+    endDrag();
+    StoreNode tree;
+    const bool ok = BuildStoreTree(m_state, tree);
+    FillGuard guard(m_filling);
     clear();
-    auto store = QueryKorvoDB(m_state, QStringLiteral("select ST_No, ST_Name from STORE"));
-    if (!store)
-        return false;
-    if (!store->next())
-        return true;
-    const qint64 storeNo = store->value(0).toLongLong();
-    QTreeWidgetItem *root = addNode(nullptr, NodeKind::Store, QStringLiteral("Root"),
-                                    store->value(1).toString(), QString::number(storeNo));
-    store->finish();
-
-    bool ok = true;
-    auto depts = QueryKorvoDB(m_state, QStringLiteral("select DP_No, DP_Name from DEPT where ST_No=")
-                                           + QString::number(storeNo));
-    if (!depts)
-        ok = false;
-    QVector<QTreeWidgetItem *> deptNodes;
-    while (depts && depts->next()) {
-        const QString no = depts->value(0).toString();
-        deptNodes << addNode(root, NodeKind::Department, QStringLiteral("Dept") + no,
-                             depts->value(1).toString(), no);
-    }
-    if (m_state.settings.UseMainGroup) {
-        for (QTreeWidgetItem *dept : std::as_const(deptNodes)) {
-            auto groups = QueryKorvoDB(m_state, QStringLiteral("select MG_No,MG_Name from MG where DP_No=")
-                                                    + tagOf(dept));
-            if (!groups) {
-                ok = false;
-                continue;
-            }
-            while (groups->next()) {
-                const QString no = groups->value(0).toString();
-                addNode(dept, NodeKind::MainGroup, QStringLiteral("MG") + no,
-                        groups->value(1).toString(), no);
-            }
-        }
-    }
-    for (QTreeWidgetItem *dept : std::as_const(deptNodes))
+    if (tree.kind != StoreNode::Store)
+        return ok;
+    QTreeWidgetItem *root =
+        addNode(nullptr, NodeKind::Store, tree.key, tree.text, QString::number(tree.number));
+    for (const StoreNode &d : std::as_const(tree.children)) {
+        QTreeWidgetItem *dept =
+            addNode(root, NodeKind::Department, d.key, d.text, QString::number(d.number));
+        for (const StoreNode &g : d.children)
+            addNode(dept, NodeKind::MainGroup, g.key, g.text, QString::number(g.number));
         dept->setExpanded(true);
+    }
     root->setExpanded(true);
     setCurrentItem(root);
     root->setSelected(true);
@@ -138,6 +160,197 @@ QTreeWidgetItem *StoreTreePane::findNode(const QString &key) const
     return nullptr;
 }
 
+// ---------------------------------------------------------------- rename
+
+void StoreTreePane::renamed(QTreeWidgetItem *node)
+{
+    const QString text = node->text(0);
+    const QString saved = node->data(0, kNameRole).toString();
+    if (text == saved)
+        return;
+    FillGuard guard(m_filling);
+    if (RenameStoreNode(m_state, StoreNodeKindOfKey(keyOf(node)), tagOf(node).toInt(), text))
+        node->setData(0, kNameRole, text);
+    else
+        node->setText(0, saved); // the database keeps the old name: so does the tree
+}
+
+// ---------------------------------------------------------------- commands
+
+std::optional<QString> StoreTreePane::readName(const QString &sql, const QString &column)
+{
+    auto q = QueryKorvoDB(m_state, sql);
+    if (!q || !q->next())
+        return std::nullopt;
+    const QVariant v = q->value(column);
+    q->finish();
+    return v.isNull() ? QString() : v.toString();
+}
+
+bool StoreTreePane::runDialog(PropertyDialog &dialog)
+{
+    endDrag();
+    dialog.exec();
+    return !dialog.cancelled();
+}
+
+void StoreTreePane::editStore()
+{
+    QTreeWidgetItem *store = storeNode();
+    if (!store)
+        return;
+    StorePropertyDialog dialog(m_state, window());
+    if (!runDialog(dialog))
+        return;
+    auto q = QueryKorvoDB(m_state, QStringLiteral("Select * from Store"));
+    if (q && q->next()) {
+        const QVariant name = q->value(QStringLiteral("ST_Name"));
+        q->finish();
+        FillGuard guard(m_filling);
+        store->setData(0, kNameRole, name.toString());
+        store->setText(0, name.toString());
+    }
+}
+
+void StoreTreePane::addDepartment()
+{
+    QTreeWidgetItem *store = storeNode();
+    if (!store)
+        return;
+    DeptPropertyDialog dialog(m_state, window());
+    dialog.setAddMode(true);
+    dialog.setParentNumber(tagOf(store).toInt());
+    if (!runDialog(dialog))
+        return;
+    const qint32 no = dialog.number();
+    const auto name = readName(QStringLiteral("select * from dept where dp_no=") + QString::number(no),
+                               QStringLiteral("DP_Name"));
+    if (!name)
+        return;
+    QTreeWidgetItem *dept = addNode(store, NodeKind::Department,
+                                    StoreNodeKey(StoreNode::Department, no), *name, QString::number(no));
+    dept->setExpanded(true);
+    store->setExpanded(true);
+}
+
+void StoreTreePane::editDepartment()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (kindOf(node) != NodeKind::Department)
+        return;
+    const qint32 old = tagOf(node).toInt();
+    DeptPropertyDialog dialog(m_state, window());
+    dialog.setNumber(old);
+    if (!runDialog(dialog))
+        return;
+    const qint32 no = dialog.number();
+    const auto name = readName(QStringLiteral("Select * from dept where dp_no=") + QString::number(no),
+                               QStringLiteral("DP_Name"));
+    if (!name)
+        return;
+    setNode(node, NodeKind::Department, no, *name);
+    // The list asked for the old number; ask again.
+    if (no != old && selectedNode() == node)
+        emit nodeSelectionChanged();
+}
+
+void StoreTreePane::addMainGroup()
+{
+    QTreeWidgetItem *node = selectedNode();
+    QTreeWidgetItem *dept = kindOf(node) == NodeKind::Department ? node
+        : kindOf(node) == NodeKind::MainGroup                    ? node->parent()
+                                                                 : nullptr;
+    if (!dept)
+        return;
+    MainGroupPropertyDialog dialog(m_state, window());
+    dialog.setAddMode(true);
+    dialog.setParentNumber(tagOf(dept).toInt());
+    if (!runDialog(dialog))
+        return;
+    const qint32 no = dialog.number();
+    const auto name = readName(QStringLiteral("select * from mg where mg_no=") + QString::number(no),
+                               QStringLiteral("MG_Name"));
+    // A tree built without main groups stays without them.
+    if (!name || !m_state.settings.UseMainGroup)
+        return;
+    addNode(dept, NodeKind::MainGroup, StoreNodeKey(StoreNode::MainGroup, no), *name, QString::number(no));
+    dept->setExpanded(true);
+}
+
+void StoreTreePane::editMainGroup()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (kindOf(node) != NodeKind::MainGroup)
+        return;
+    const qint32 old = tagOf(node).toInt();
+    MainGroupPropertyDialog dialog(m_state, window());
+    dialog.setNumber(old);
+    if (!runDialog(dialog))
+        return;
+    const qint32 no = dialog.number();
+    const auto name = readName(QStringLiteral("Select * from mg where mg_no=") + QString::number(no),
+                               QStringLiteral("MG_Name"));
+    if (!name)
+        return;
+    setNode(node, NodeKind::MainGroup, no, *name);
+    if (no != old && selectedNode() == node)
+        emit nodeSelectionChanged();
+}
+
+void StoreTreePane::removeSelected(QTreeWidgetItem *node)
+{
+    endDrag();
+    QTreeWidgetItem *parent = node->parent();
+    const int index = parent ? parent->indexOfChild(node) : indexOfTopLevelItem(node);
+    QTreeWidgetItem *next = index > 0 ? (parent ? parent->child(index - 1) : topLevelItem(index - 1)) : parent;
+    {
+        const QSignalBlocker block(this);
+        if (next) {
+            setCurrentItem(next);
+            next->setSelected(true);
+        }
+        delete node;
+    }
+    emit nodeSelectionChanged();
+}
+
+void StoreTreePane::deleteDepartment()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (kindOf(node) != NodeKind::Department)
+        return;
+    if (DeleteDepartment(m_state, tagOf(node).toInt()) == DeleteOutcome::Deleted)
+        removeSelected(node);
+}
+
+void StoreTreePane::deleteMainGroup()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (kindOf(node) != NodeKind::MainGroup)
+        return;
+    if (DeleteMainGroup(m_state, tagOf(node).toInt()) == DeleteOutcome::Deleted)
+        removeSelected(node);
+}
+
+std::optional<qint32> StoreTreePane::mainGroupForNewPlu()
+{
+    QTreeWidgetItem *node = selectedNode();
+    const NodeKind kind = kindOf(node);
+    const auto mg = MainGroupForNewPlu(m_state, coreKind(kind), tagOf(node).toInt());
+    // A main group created for the department shows up in the tree.
+    if (mg && kind == NodeKind::Department && m_state.settings.UseMainGroup
+        && !findNode(StoreNodeKey(StoreNode::MainGroup, *mg))) {
+        const auto name = readName(QStringLiteral("select * from mg where mg_no=") + QString::number(*mg),
+                                   QStringLiteral("MG_Name"));
+        addNode(node, NodeKind::MainGroup, StoreNodeKey(StoreNode::MainGroup, *mg), name.value_or(QString()),
+                QString::number(*mg));
+        node->setExpanded(true);
+    }
+    return mg;
+}
+
+// ---------------------------------------------------------------- mouse
+
 void StoreTreePane::mousePressEvent(QMouseEvent *event)
 {
     // A right press must not move the selection: the popup acts on the
@@ -146,7 +359,42 @@ void StoreTreePane::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
+    endDrag();
+    QTreeWidgetItem *before = selectedNode();
     QTreeWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem *node = itemAt(pos);
+    if (!node || node != selectedNode())
+        return;
+    // Only the selected main group can be dragged.
+    if (kindOf(node) == NodeKind::MainGroup && event->modifiers() == Qt::NoModifier) {
+        m_dragKey = keyOf(node);
+        m_pressPos = pos;
+    }
+    // A click on the selected node lists its PLUs again.
+    if (node == before && event->modifiers() == Qt::NoModifier)
+        emit nodeSelectionChanged();
+}
+
+void StoreTreePane::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_dragKey.isEmpty() || !(event->buttons() & Qt::LeftButton)) {
+        QTreeWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    if (!m_dragging) {
+        if ((pos - m_pressPos).manhattanLength() < QApplication::startDragDistance()) {
+            event->accept();
+            return;
+        }
+        m_dragging = true;
+        viewport()->setCursor(Qt::DragMoveCursor);
+    }
+    setHighlight(dropTargetAt(pos));
+    event->accept();
 }
 
 void StoreTreePane::mouseReleaseEvent(QMouseEvent *event)
@@ -156,7 +404,88 @@ void StoreTreePane::mouseReleaseEvent(QMouseEvent *event)
         emit popupRequested(event->globalPosition().toPoint());
         return;
     }
-    QTreeWidget::mouseReleaseEvent(event);
+    if (!m_dragging || event->button() != Qt::LeftButton) {
+        m_dragKey.clear();
+        QTreeWidget::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    QTreeWidgetItem *group = findNode(m_dragKey);
+    QTreeWidgetItem *target = dropTargetAt(event->position().toPoint());
+    endDrag();
+    setState(NoState);
+    if (!group || !target || target == group->parent())
+        return;
+    if (!MoveMainGroup(m_state, tagOf(group).toInt(), tagOf(target).toInt()))
+        return;
+    {
+        const QSignalBlocker block(this);
+        group->parent()->removeChild(group);
+        target->addChild(group);
+        target->setExpanded(true);
+        setCurrentItem(group);
+        group->setSelected(true);
+    }
+    emit nodeSelectionChanged();
+}
+
+void StoreTreePane::keyPressEvent(QKeyEvent *event)
+{
+    if (m_dragging && event->key() == Qt::Key_Escape) {
+        endDrag();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+bool StoreTreePane::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (trigger == SelectedClicked && event && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->modifiers() != Qt::NoModifier)
+        return false;
+    return QTreeWidget::edit(index, trigger, event);
+}
+
+QTreeWidgetItem *StoreTreePane::dropTargetAt(const QPoint &pos) const
+{
+    const QTreeWidgetItem *group = findNode(m_dragKey);
+    if (!group || !group->parent())
+        return nullptr;
+    const QTreeWidgetItem *hover = itemAt(pos);
+    DropHover h;
+    h.kind = coreKind(kindOf(hover));
+    h.number = tagOf(hover).toInt();
+    if (h.kind == StoreNode::MainGroup)
+        h.departmentNo = tagOf(hover->parent()).toInt();
+    const DropTarget t = ResolveDropTarget(tagOf(group->parent()).toInt(), h);
+    if (!t.changes)
+        return group->parent();
+    return findNode(StoreNodeKey(StoreNode::Department, t.departmentNo));
+}
+
+void StoreTreePane::setHighlight(QTreeWidgetItem *node)
+{
+    if (node == m_highlight)
+        return;
+    FillGuard guard(m_filling);
+    if (m_highlight)
+        m_highlight->setBackground(0, QBrush());
+    m_highlight = node;
+    if (m_highlight) {
+        QColor c = palette().color(QPalette::Highlight);
+        c.setAlpha(90);
+        m_highlight->setBackground(0, c);
+    }
+}
+
+void StoreTreePane::endDrag()
+{
+    setHighlight(nullptr);
+    if (m_dragging)
+        viewport()->unsetCursor();
+    m_dragging = false;
+    m_dragKey.clear();
 }
 
 } // namespace korvo

@@ -2,12 +2,20 @@
 // The store tree treStore: the store, its departments and (with
 // UseMainGroup on) their main groups. A node's kind is its image index:
 // 1 store, 2 department, 3 main group.
+//
+// The tree keeps in step with the tables: its commands (add, edit, delete,
+// rename in place, drag a main group to another department) write through
+// the store hierarchy logic and change only the nodes concerned.
 
+#include <QPoint>
+#include <QString>
 #include <QTreeWidget>
+#include <optional>
 
 namespace korvo {
 
 class AppState;
+class PropertyDialog;
 
 enum class NodeKind { None = 0, Store = 1, Department = 2, MainGroup = 3 };
 
@@ -36,19 +44,61 @@ public:
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, NodeKind kind, const QString &key,
                              const QString &text, const QString &tag);
 
+    // The tree's commands (the dispatcher's IDs in brackets). Each acts on
+    // the selected node and does nothing when its kind does not fit.
+    void editStore();          // 116 store property dialog
+    void addDepartment();      // 117 department dialog, add
+    void deleteDepartment();   // 118
+    void editDepartment();     // 119 department dialog, edit
+    void addMainGroup();       // 120 main-group dialog, add, in the selected department
+    void deleteMainGroup();    // 121
+    void editMainGroup();      // 122 main-group dialog, edit
+    // 113: the main group a new PLU goes into; a selected department without
+    // main groups gets one. nullopt when there is none to be had.
+    std::optional<qint32> mainGroupForNewPlu();
+
+    // Drag state, for the eye and for tests: the key of the main group being
+    // dragged ("" when none) and the department node highlighted as target.
+    QString dragKey() const { return m_dragging ? m_dragKey : QString(); }
+    QTreeWidgetItem *dropHighlight() const { return m_highlight; }
+
 signals:
-    // Selection changed (also to no node).
+    // Selection changed (also to no node), or a node was clicked again:
+    // the list shows the selected node's PLUs.
     void nodeSelectionChanged();
     // The right mouse button was released over the tree.
     void popupRequested(const QPoint &globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    // A click with Ctrl or Shift selects; only a plain click on the selected
+    // node starts the label edit.
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    using QTreeWidget::edit;
 
 private:
     bool fill();
+    void renamed(QTreeWidgetItem *node);
+    void setNode(QTreeWidgetItem *node, NodeKind kind, qint32 number, const QString &text);
+    // Number and name column of the row "select * from <table> where <col>=n".
+    std::optional<QString> readName(const QString &sql, const QString &column);
+    bool runDialog(PropertyDialog &dialog);
+    void removeSelected(QTreeWidgetItem *node);
+
+    // Drag of a main group.
+    QTreeWidgetItem *dropTargetAt(const QPoint &pos) const;
+    void setHighlight(QTreeWidgetItem *node);
+    void endDrag();
+
     AppState &m_state;
+    bool m_filling = false;
+    QString m_dragKey;    // remembered at the press on the selected main group
+    QPoint m_pressPos;
+    bool m_dragging = false;
+    QTreeWidgetItem *m_highlight = nullptr;
 };
 
 } // namespace korvo

@@ -245,6 +245,7 @@ void TestStoreHierarchy::deleteDepartment()
     // OK deletes the department, its main groups and their PLUs only.
     root.ui.answers.push_back(MsgResult::Ok);
     QCOMPARE(DeleteDepartment(*state, 2), DeleteOutcome::Deleted);
+    QCOMPARE(root.ui.progressSteps, 3); // one step per statement
     QCOMPARE(count(*state, "DEPT where DP_No=2"), 0);
     QCOMPARE(count(*state, "MG where DP_No=2"), 0);
     QCOMPARE(count(*state, "PLU"), plus - butchery);

@@ -1,0 +1,195 @@
+#include "ui/OptionsDialog.h"
+
+#include "core/AppState.h"
+#include "encoding/RecordBuilder.h"
+#include "i18n/Language.h"
+#include "ui/FormTexts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace korvo {
+
+namespace {
+
+const QString kOwner = QStringLiteral("frmOption");
+
+template <typename T>
+T *named(QWidget *parent, const char *name)
+{
+    auto *w = new T(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(AppState &state, QWidget *parent) : QDialog(parent), m_state(state)
+{
+    setObjectName(kOwner);
+    setModal(true);
+    buildControls();
+    SetFormLangString(state, this);
+
+    cboDefaultFontSize->addItems(FontComboItems(state.fonts));
+    cboZentDoLog->addItems({QStringLiteral("TRUE"), QStringLiteral("FALSE")});
+    combCodepageSelect->addItems(
+        SplitItemList(GetLangString(state, kOwner, QStringLiteral("combCodepageSelect"))));
+    showCurrentValues();
+
+    connect(optConvertCodepage, &QRadioButton::toggled, combCodepageSelect, &QWidget::setEnabled);
+    connect(cmdOK, &QPushButton::clicked, this, &OptionsDialog::ok);
+    connect(cmdCancel, &QPushButton::clicked, this, &OptionsDialog::reject);
+}
+
+void OptionsDialog::buildControls()
+{
+    fraGeneral = named<QGroupBox>(this, "fraGeneral");
+    chkUseMainGroup = named<QCheckBox>(fraGeneral, "chkUseMainGroup");
+    lblDefaultFontSize = named<QLabel>(fraGeneral, "lblDefaultFontSize");
+    cboDefaultFontSize = named<QComboBox>(fraGeneral, "cboDefaultFontSize");
+    lblZentDoLog = named<QLabel>(fraGeneral, "lblZentDoLog");
+    cboZentDoLog = named<QComboBox>(fraGeneral, "cboZentDoLog");
+    lblPLUPageSize = named<QLabel>(fraGeneral, "lblPLUPageSize");
+    txtPLUPageSize = named<QLineEdit>(fraGeneral, "txtPLUPageSize");
+    lblPriceDecimalPlace = named<QLabel>(fraGeneral, "lblPriceDecimalPlace");
+    txtPriceDecimalPlace = named<QLineEdit>(fraGeneral, "txtPriceDecimalPlace");
+    lblWeightDecimalPlace = named<QLabel>(fraGeneral, "lblWeightDecimalPlace");
+    txtWeightDecimalPlace = named<QLineEdit>(fraGeneral, "txtWeightDecimalPlace");
+    auto *general = new QGridLayout(fraGeneral);
+    general->addWidget(chkUseMainGroup, 0, 0, 1, 2);
+    const std::pair<QLabel *, QWidget *> rows[] = {
+        {lblDefaultFontSize, cboDefaultFontSize}, {lblZentDoLog, cboZentDoLog},
+        {lblPLUPageSize, txtPLUPageSize},         {lblPriceDecimalPlace, txtPriceDecimalPlace},
+        {lblWeightDecimalPlace, txtWeightDecimalPlace},
+    };
+    int row = 1;
+    for (const auto &[label, field] : rows) {
+        label->setBuddy(field);
+        general->addWidget(label, row, 0);
+        general->addWidget(field, row, 1);
+        ++row;
+    }
+    general->setColumnStretch(1, 1);
+
+    fraCodepage = named<QGroupBox>(this, "fraCodepage");
+    optDependOnSysCode = named<QRadioButton>(fraCodepage, "optDependOnSysCode");
+    optConvertCodepage = named<QRadioButton>(fraCodepage, "optConvertCodepage");
+    combCodepageSelect = named<QComboBox>(fraCodepage, "combCodepageSelect");
+    auto *codepage = new QGridLayout(fraCodepage);
+    codepage->addWidget(optDependOnSysCode, 0, 0, 1, 2);
+    codepage->addWidget(optConvertCodepage, 1, 0);
+    codepage->addWidget(combCodepageSelect, 1, 1);
+    codepage->setColumnStretch(1, 1);
+
+    fraImportType = named<QGroupBox>(this, "fraImportType");
+    optDelAllUpdate = named<QRadioButton>(fraImportType, "optDelAllUpdate");
+    optUpdateNoExist = named<QRadioButton>(fraImportType, "optUpdateNoExist");
+    optUpdateAll = named<QRadioButton>(fraImportType, "optUpdateAll");
+    auto *importType = new QVBoxLayout(fraImportType);
+    importType->addWidget(optDelAllUpdate);
+    importType->addWidget(optUpdateNoExist);
+    importType->addWidget(optUpdateAll);
+
+    cmdOK = named<QPushButton>(this, "cmdOK");
+    cmdCancel = named<QPushButton>(this, "cmdCancel");
+    cmdOK->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(fraGeneral);
+    main->addWidget(fraCodepage);
+    main->addWidget(fraImportType);
+    main->addLayout(buttons);
+}
+
+void OptionsDialog::showCurrentValues()
+{
+    const Settings &s = m_state.settings;
+    m_shownAtLoad = s;
+    chkUseMainGroup->setChecked(s.UseMainGroup);
+
+    auto items = [](const QComboBox *combo) {
+        QStringList list;
+        for (int i = 0; i < combo->count(); ++i)
+            list << combo->itemText(i);
+        return list;
+    };
+    cboDefaultFontSize->setCurrentIndex(ItemIndexByValue(items(cboDefaultFontSize), s.DefaultFont));
+    cboZentDoLog->setCurrentIndex(BoolItemIndex(items(cboZentDoLog), s.DoLog));
+    const bool convert = s.SetLanguageCodepage != 0;
+    optConvertCodepage->setChecked(convert);
+    optDependOnSysCode->setChecked(!convert);
+    combCodepageSelect->setCurrentIndex(ItemIndexByValue(items(combCodepageSelect), s.LangeCodepageToConvert));
+    combCodepageSelect->setEnabled(convert);
+
+    txtPLUPageSize->setText(QString::number(s.PLUPageSize));
+    txtPriceDecimalPlace->setText(QString::number(s.PriceDecimalPlace));
+    txtWeightDecimalPlace->setText(QString::number(s.WeightDecimalPlace));
+
+    QRadioButton *const importOptions[] = {optDelAllUpdate, optUpdateNoExist, optUpdateAll};
+    importOptions[ImportTypeOption(s.SetImportType)]->setChecked(true);
+}
+
+OptionsInput OptionsDialog::input() const
+{
+    OptionsInput in;
+    in.useMainGroup = chkUseMainGroup->isChecked();
+    in.pageSizeText = txtPLUPageSize->text();
+    in.priceDecimalText = txtPriceDecimalPlace->text();
+    in.weightDecimalText = txtWeightDecimalPlace->text();
+    in.fontText = cboDefaultFontSize->currentText();
+    in.doLogText = cboZentDoLog->currentText();
+    in.dependOnSysCode = optDependOnSysCode->isChecked();
+    in.codepageIndex = combCodepageSelect->currentIndex();
+    in.importType = optUpdateNoExist->isChecked() ? 1 : optUpdateAll->isChecked() ? 2 : 0;
+    return in;
+}
+
+void OptionsDialog::ok()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    ApplyOptions(m_state, input());
+    if (RecordsNeedReencoding(m_shownAtLoad, m_state.settings)) {
+        // The run shows its progress and lets events through; meanwhile a
+        // second OK, Cancel or close is ignored (m_busy).
+        qint32 last = 0;
+        CreatePLUData(m_state, QStringLiteral("ALL"), last);
+        m_reencoded = true;
+    }
+    m_cancelled = false;
+    m_busy = false;
+    accept();
+}
+
+void OptionsDialog::reject()
+{
+    if (m_busy)
+        return;
+    QDialog::reject();
+}
+
+void OptionsDialog::closeEvent(QCloseEvent *event)
+{
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+} // namespace korvo
