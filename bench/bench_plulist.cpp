@@ -13,7 +13,7 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/PluBrowser.h"
+#include "manage/PluBrowser.h"
 #include "core/PluPage.h"
 #include "core/UserInterface.h"
 #include "startup/DataRoot.h"

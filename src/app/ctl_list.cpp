@@ -2,7 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/PluBrowser.h"
+#include "manage/PluBrowser.h"
 #include "core/Values.h"
 
 #include <QHash>

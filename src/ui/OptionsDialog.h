@@ -4,7 +4,7 @@
 // re-encodes every PLU's scale record when a value the records were built
 // with changed. Modal; read cancelled() after it closed.
 
-#include "core/Options.h"
+#include "manage/Options.h"
 #include "core/Settings.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 // fraQuery, the list header and the store tree, through PluBrowser. The
 // main window forwards its node selection and refresh to it.
 
-#include "core/PluBrowser.h"
+#include "manage/PluBrowser.h"
 
 #include <QObject>
 #include <QPointer>

@@ -7,7 +7,7 @@
 // Use: set addMode / parentNumber / number, exec(); afterwards cancelled()
 // and number() tell the outcome.
 
-#include "core/StoreHierarchy.h"
+#include "manage/StoreHierarchy.h"
 
 #include <QDialog>
 

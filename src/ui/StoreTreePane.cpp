@@ -2,7 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/StoreHierarchy.h"
+#include "manage/StoreHierarchy.h"
 #include "ui/DeptPropertyDialog.h"
 #include "ui/MainGroupPropertyDialog.h"
 #include "ui/StorePropertyDialog.h"

@@ -4,7 +4,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/IniFile.h"
-#include "core/Options.h"
+#include "manage/Options.h"
 #include "core/Settings.h"
 
 #include <QFile>

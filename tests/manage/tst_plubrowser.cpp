@@ -1,7 +1,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/PluBrowser.h"
+#include "manage/PluBrowser.h"
 #include "core/PluFields.h"
 
 #include <QTest>

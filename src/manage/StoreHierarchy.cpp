@@ -1,4 +1,4 @@
-#include "core/StoreHierarchy.h"
+#include "manage/StoreHierarchy.h"
 
 #include "core/AppState.h"
 #include "core/Database.h"
@@ -275,9 +275,14 @@ DeleteOutcome DeleteDepartment(AppState &state, qint32 dpNo)
     return confirmAndDelete(
         state, dpNo, kProtectedDepartment, "msgDelDFUDeptWarning", "msgDelDeptWarning",
         "mnuID_MENU_EDIT_DEL_DEPT", QStringLiteral("DeleteDepartment (") + n + QLatin1Char(')'),
-        {QStringLiteral("delete from PLU where PLU_MG in ( select MG_No from MG where DP_NO=") + n
+        // The discount rules and section links of what goes would otherwise
+        // be inherited by a later PLU or department of the same number.
+        {QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG in "
+                        "( select MG_No from MG where DP_NO=") + n + QStringLiteral(" ) )"),
+         QStringLiteral("delete from PLU where PLU_MG in ( select MG_No from MG where DP_NO=") + n
              + QStringLiteral(" )"),
          QStringLiteral("delete from MG where DP_NO=") + n,
+         QStringLiteral("delete from DEPT_SECT where DEPT_No=") + n,
          QStringLiteral("delete from DEPT where DP_NO=") + n});
 }
 
@@ -287,7 +292,9 @@ DeleteOutcome DeleteMainGroup(AppState &state, qint32 mgNo)
     return confirmAndDelete(
         state, mgNo, kProtectedMainGroup, "msgDelDFUMGWarning", "msgDelMGWarning",
         "mnuID_MENU_EDIT_DEL_MG", QStringLiteral("DeleteMainGroup (") + n + QLatin1Char(')'),
-        {QStringLiteral("delete from PLU where PLU_MG=") + n,
+        {QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG=") + n
+             + QStringLiteral(" )"),
+         QStringLiteral("delete from PLU where PLU_MG=") + n,
          QStringLiteral("delete from MG where MG_No=") + n});
 }
 

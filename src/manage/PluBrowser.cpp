@@ -1,4 +1,4 @@
-#include "core/PluBrowser.h"
+#include "manage/PluBrowser.h"
 
 #include "core/AppState.h"
 #include "core/Database.h"

@@ -5,7 +5,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
-#include "core/StoreHierarchy.h"
+#include "manage/StoreHierarchy.h"
 #include "i18n/Language.h"
 
 #include <QSqlDatabase>
@@ -242,10 +242,18 @@ void TestStoreHierarchy::deleteDepartment()
     QCOMPARE(count(*state, "DEPT where DP_No=2"), 1);
     QCOMPARE(count(*state, "PLU"), plus);
 
-    // OK deletes the department, its main groups and their PLUs only.
+    const int discounts = count(*state, "DISCOUNT");
+    const int butcheryDiscounts =
+        count(*state, "DISCOUNT where PLU_No in (select PLU_No from PLU where PLU_MG in (201,202,203,204))");
+    QVERIFY(count(*state, "DEPT_SECT where DEPT_No=2") > 0);
+
+    // OK deletes the department, its main groups, their PLUs with their
+    // discount rules, and its section links only.
     root.ui.answers.push_back(MsgResult::Ok);
     QCOMPARE(DeleteDepartment(*state, 2), DeleteOutcome::Deleted);
-    QCOMPARE(root.ui.progressSteps, 3); // one step per statement
+    QCOMPARE(root.ui.progressSteps, 5); // one step per statement
+    QCOMPARE(count(*state, "DISCOUNT"), discounts - butcheryDiscounts);
+    QCOMPARE(count(*state, "DEPT_SECT where DEPT_No=2"), 0);
     QCOMPARE(count(*state, "DEPT where DP_No=2"), 0);
     QCOMPARE(count(*state, "MG where DP_No=2"), 0);
     QCOMPARE(count(*state, "PLU"), plus - butchery);
@@ -274,8 +282,10 @@ void TestStoreHierarchy::deleteMainGroup()
     const int cheese = count(*state, "PLU where PLU_MG=301");
     QVERIFY(cheese > 0);
 
+    QVERIFY(count(*state, "DISCOUNT where PLU_No in (select PLU_No from PLU where PLU_MG=301)") > 0);
     root.ui.answers.push_back(MsgResult::Ok);
     QCOMPARE(DeleteMainGroup(*state, 301), DeleteOutcome::Deleted);
+    QCOMPARE(count(*state, "DISCOUNT where PLU_No not in (select PLU_No from PLU)"), 0);
     QCOMPARE(root.ui.messages.at(0).text, GetLangString(*state, "frmMain", "msgDelMGWarning"));
     QCOMPARE(root.ui.messages.at(0).defaultButton, MsgResult::Cancel);
     QCOMPARE(count(*state, "MG where MG_No=301"), 0);

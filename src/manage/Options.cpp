@@ -1,4 +1,4 @@
-#include "core/Options.h"
+#include "manage/Options.h"
 
 #include "core/AppState.h"
 #include "core/Values.h"
