@@ -1,9 +1,13 @@
 #include "common/TestSupport.h"
 
+#include "core/Database.h"
+#include "core/Settings.h"
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSqlQuery>
 #include <QStandardPaths>
 
 namespace korvo::test {
@@ -67,6 +71,66 @@ void IsolateUserSettings()
         qputenv("XDG_CONFIG_HOME", dir->path().toUtf8());
         QStandardPaths::setTestModeEnabled(true);
     }
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString SqlScalar(AppState &state, const QString &sql)
+{
+    auto q = QueryKorvoDB(state, sql);
+    if (!q || !q->next())
+        return QStringLiteral("<none>");
+    return q->value(0).isNull() ? QStringLiteral("<null>") : q->value(0).toString();
+}
+
+int SqlCount(AppState &state, const QString &from)
+{
+    return SqlScalar(state, QStringLiteral("select count(*) from ") + from).toInt();
+}
+
+QStringList SqlColumn(AppState &state, const QString &sql)
+{
+    QStringList out;
+    auto q = QueryKorvoDB(state, sql);
+    if (!q)
+        return {QStringLiteral("<failed>")};
+    while (q->next())
+        out << q->value(0).toString();
+    return out;
+}
+
+int BarcodeFormatIndex(const AppState &state, int code, const QString &type)
+{
+    const auto &list = state.enc.barcodeList;
+    for (int i = 0; i < list.size(); ++i) {
+        if (list[i].BAR_Code == code && list[i].BAR_Type == type)
+            return i;
+    }
+    return -1;
+}
+
+QStringList OptionValues(const Settings &s)
+{
+    return {QStringLiteral("UseMainGroup=%1").arg(int(s.UseMainGroup)),
+            QStringLiteral("PLUPageSize=%1").arg(s.PLUPageSize),
+            QStringLiteral("WeightDecimalPlace=%1").arg(s.WeightDecimalPlace),
+            QStringLiteral("PriceDecimalPlace=%1").arg(s.PriceDecimalPlace),
+            QStringLiteral("DefaultFont=%1").arg(s.DefaultFont),
+            QStringLiteral("DoLog=%1").arg(int(s.DoLog)),
+            QStringLiteral("SetLanguageCodepage=%1").arg(s.SetLanguageCodepage),
+            QStringLiteral("LangeCodepageToConvert=%1").arg(s.LangeCodepageToConvert),
+            QStringLiteral("SetImportType=%1").arg(s.SetImportType)};
 }
 
 } // namespace korvo::test

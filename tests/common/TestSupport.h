@@ -1,5 +1,6 @@
 #pragma once
-// Shared test fixtures: a scripted user interface and a fresh data root.
+// Shared test fixtures: a scripted user interface, a fresh data root and
+// small readers of files and of the main database.
 
 #include "core/AppState.h"
 #include "core/UserInterface.h"
@@ -9,6 +10,10 @@
 #include <QVector>
 #include <deque>
 #include <memory>
+
+namespace korvo {
+struct Settings;
+}
 
 namespace korvo::test {
 
@@ -46,6 +51,7 @@ public:
     bool ok() const { return m_ok; }
     QString error() const { return m_error; }
     QString path() const; // the data root, ending in "/"
+    QString iniPath() const { return path() + QStringLiteral("Korvo2005.INI"); }
 
     // A fresh state over this data root (paths set, nothing loaded).
     std::unique_ptr<AppState> newState();
@@ -62,5 +68,23 @@ private:
 
 // Points QSettings' per-user store into a temporary folder for this process.
 void IsolateUserSettings();
+
+// A file's bytes ("" when it cannot be read); WriteFile makes the folders.
+QByteArray FileBytes(const QString &path);
+bool WriteFile(const QString &path, const QByteArray &bytes);
+
+// Readers of the main database through QueryKorvoDB. SqlScalar gives the
+// first value ("<none>" without a row, "<null>" for null), SqlCount counts
+// "select count(*) from <from>", SqlColumn the first value of every row.
+QString SqlScalar(AppState &state, const QString &sql);
+int SqlCount(AppState &state, const QString &from);
+QStringList SqlColumn(AppState &state, const QString &sql);
+
+// Index in state.enc.barcodeList of a barcode format, -1 when absent.
+int BarcodeFormatIndex(const AppState &state, int code, const QString &type);
+
+// The values the options dialog owns, as "Key=value", for comparisons that
+// name the field that differs.
+QStringList OptionValues(const Settings &s);
 
 } // namespace korvo::test

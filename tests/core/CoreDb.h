@@ -26,7 +26,6 @@ inline bool execAll(const QString &dbPath, const QStringList &statements, QStrin
             *error = db.lastError().text();
         if (ok) {
             QSqlQuery q(db);
-            db.transaction();
             for (const QString &s : statements) {
                 if (!q.exec(s)) {
                     if (error)
@@ -36,10 +35,6 @@ inline bool execAll(const QString &dbPath, const QStringList &statements, QStrin
                 }
             }
             q.finish();
-            if (ok)
-                db.commit();
-            else
-                db.rollback();
             db.close();
         }
     }
@@ -55,20 +50,11 @@ inline QString pluColumns(bool primaryKey)
     QStringList cols;
     for (int i = 0; i < kPluFieldCount; ++i) {
         const QString name = QString::fromLatin1(PluFieldTable::kNames[i]);
-        QString type;
-        switch (table.at(i).Kind) {
-        case ValueKind::Number:
-            type = (name == QLatin1String("PLU_UPrice") || name == QLatin1String("PLU_Cost"))
-                ? QStringLiteral("REAL")
-                : QStringLiteral("INTEGER");
-            break;
-        case ValueKind::Text:
-            type = QStringLiteral("TEXT COLLATE NOCASE");
-            break;
-        case ValueKind::DateTime:
-            type = QStringLiteral("TEXT");
-            break;
-        }
+        const ValueKind kind = table.at(i).Kind;
+        QString type = kind == ValueKind::Text   ? QStringLiteral("TEXT COLLATE NOCASE")
+                     : kind == ValueKind::DateTime ? QStringLiteral("TEXT")
+                     : name == QLatin1String("PLU_UPrice") || name == QLatin1String("PLU_Cost") ? QStringLiteral("REAL")
+                                                                                                : QStringLiteral("INTEGER");
         if (i == 0 && primaryKey)
             type += QStringLiteral(" PRIMARY KEY");
         cols << name + QLatin1Char(' ') + type;

@@ -8,17 +8,7 @@
 #include <QTest>
 
 using namespace korvo;
-using korvo::test::ScriptedUi;
-
-namespace {
-
-QByteArray get(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+using namespace korvo::test;
 
 class TestDatabase : public QObject {
     Q_OBJECT
@@ -36,28 +26,14 @@ private:
     }
 
     // Runs a statement that must succeed.
-    void run(const QString &sql)
-    {
-        auto q = QueryKorvoDB(*m_state, sql);
-        QVERIFY2(q.has_value(), qPrintable(sql));
-    }
-
-    QStringList column(const QString &sql)
-    {
-        QStringList out;
-        auto q = QueryKorvoDB(*m_state, sql);
-        if (!q)
-            return {QStringLiteral("<failed>")};
-        while (q->next())
-            out << q->value(0).toString();
-        return out;
-    }
+    void run(const QString &sql) { QVERIFY2(QueryKorvoDB(*m_state, sql).has_value(), qPrintable(sql)); }
+    QStringList column(const QString &sql) { return SqlColumn(*m_state, sql); }
 
 private slots:
     void initTestCase()
     {
         QString error;
-        QVERIFY2(korvo::test::createCoreDataRoot(m_root.path() + "/", &error), qPrintable(error));
+        QVERIFY2(createCoreDataRoot(m_root.path() + "/", &error), qPrintable(error));
         m_state = stateOver(m_root.path());
         QVERIFY(InitDBConnection(*m_state));
         QVERIFY(m_state->dbOpen);
@@ -80,13 +56,8 @@ private slots:
                                   << "where IsUsed=1 and SC_Used = 0 or x=1";
         QTest::newRow("words containing true") << "select TrueValue, Stat1_True, t.True from t"
                                                << "select TrueValue, Stat1_True, t.True from t";
-        QTest::newRow("delete star") << "Delete * from PLU where PLU_No=1"
-                                     << "delete from PLU where PLU_No=1";
-        QTest::newRow("delete star blanks") << "DELETE   *   FROM DISCOUNT"
-                                            << "delete   FROM DISCOUNT";
+        QTest::newRow("delete star") << "DELETE   *   FROM DISCOUNT" << "delete   FROM DISCOUNT";
         QTest::newRow("delete star glued") << "delete *from MG" << "delete from MG";
-        QTest::newRow("plain delete") << "delete from MG where MG_No=2"
-                                      << "delete from MG where MG_No=2";
         QTest::newRow("quoted texts untouched")
             << "select 'a #1# True' from t where x='O''Brien True' and y=True"
             << "select 'a #1# True' from t where x='O''Brien True' and y=1";
@@ -109,20 +80,13 @@ private slots:
     {
         QCOMPARE(SqlEscape("O'Brien"), QString("O''Brien"));
         QCOMPARE(SqlEscape("''"), QString("''''"));
-        QCOMPARE(SqlEscape("plain"), QString("plain"));
-        QCOMPARE(SqlEscape(""), QString(""));
-
-        QCOMPARE(LastDotNumber("127.0.0.12"), qint16(12));
-        QCOMPARE(LastDotNumber("abc"), qint16(0));
-        QCOMPARE(LastDotNumber("10.1.2.3x"), qint16(3));
-        QCOMPARE(LastDotNumber("42"), qint16(42));
-        QCOMPARE(LastDotNumber("1.2.3."), qint16(0));
-        QCOMPARE(LastDotNumber("1.2. 7"), qint16(7));
-        QCOMPARE(LastDotNumber("1.99999"), qint16(32767));
-
-        QCOMPARE(DatabaseFileName(DbKind::Main), QString("KORVO2005.db"));
-        QCOMPARE(DatabaseFileName(DbKind::Language), QString("language.db"));
-        QCOMPARE(DatabaseFileName(DbKind::Users), QString("Users.db"));
+        const struct {
+            const char *text;
+            qint16 number;
+        } dots[] = {{"127.0.0.12", 12}, {"abc", 0}, {"10.1.2.3x", 3}, {"42", 42},
+                    {"1.2.3.", 0},      {"1.2. 7", 7}, {"1.99999", 32767}};
+        for (const auto &c : dots)
+            QCOMPARE(LastDotNumber(c.text), c.number);
     }
 
     void statementsRunTranslated()
@@ -132,15 +96,12 @@ private slots:
             "values(1,'O''Brien #1#',#2007-05-01#,#9:30#,True)");
         run("insert into PLU(PLU_No,PLU_ItemCode,PLU_UPDate,PLU_UPTime,Stat1_Unit) "
             "values(2,'b',#2007-05-02#,#10:00:00#,False)");
-        QCOMPARE(column("select PLU_ItemCode from PLU where Stat1_Unit=True"),
-                 QStringList{"O'Brien #1#"});
+        QCOMPARE(column("select PLU_ItemCode from PLU where Stat1_Unit=True"), QStringList{"O'Brien #1#"});
         QCOMPARE(column("select PLU_No from PLU where PLU_UPDate=#2007-5-1#"), QStringList{"1"});
         QCOMPARE(column("select PLU_UPTime from PLU where PLU_No=1"), QStringList{"09:30:00"});
         QCOMPARE(column("select PLU_No from PLU where PLU_UPTime=#10:00#"), QStringList{"2"});
         // Texts compare without case.
         QCOMPARE(column("select PLU_No from PLU where PLU_ItemCode='B'"), QStringList{"2"});
-        QCOMPARE(column("select [PLU_No] from [PLU] order by [PLU_No] DESC"),
-                 (QStringList{"2", "1"}));
         QVERIFY(m_ui.messages.isEmpty());
     }
 
@@ -151,7 +112,6 @@ private slots:
         QCOMPARE(m_ui.messages.size(), 1);
         QCOMPARE(m_ui.messages[0].title, "QueryKorvoDB " + bad);
         QVERIFY2(m_ui.messages[0].text.contains("NOPE"), qPrintable(m_ui.messages[0].text));
-        QCOMPARE(m_state->errorSource, QString("Korvo 2005"));
 
         // A second statement is refused, not silently dropped.
         run("insert into DEPT(DP_No,DP_Name) values(50,'keep')");
@@ -160,7 +120,7 @@ private slots:
         QVERIFY(QueryKorvoDB(*m_state, "select 1;  "));
         run("delete from DEPT");
 
-        // Other databases and their own error source.
+        // Other databases, with their own error source.
         auto q = QueryDb(*m_state, DbKind::Users, "select count(*) from Users");
         QVERIFY(q && q->next());
         QVERIFY(!QueryDb(*m_state, DbKind::Language, "select x from y", "GetLangString (a, b)"));
@@ -169,22 +129,17 @@ private slots:
 
     void findMinUnusedID()
     {
-        struct Case {
+        const struct {
             QList<QVariant> values;
             int expected;
-        };
-        const QVector<Case> cases = {
-            {{1, 2, 4}, 3},
-            {{}, 1},
-            {{2, 3}, 1},
-            {{1, 2, 3}, 4},
-            {{3, 1, 2, 5}, 4},
+        } cases[] = {
+            {{1, 2, 4}, 3}, {{}, 1}, {{2, 3}, 1}, {{3, 1, 2, 5}, 4},
             {{0, 1, 2}, 3},          // 0 does not hide that 1 is taken
             {{1, 1, 2}, 3},          // repeated values
             {{QVariant(), 1, 2}, 3}, // nulls are skipped
             {{-5, 1, 3}, 2},
         };
-        for (const Case &c : cases) {
+        for (const auto &c : cases) {
             run("delete from MG");
             for (const QVariant &v : c.values)
                 run(QStringLiteral("insert into MG(MG_No,DP_No) values(%1,1)")
@@ -224,14 +179,11 @@ private slots:
                                           QByteArray("this is no database, just text\n").repeated(100)}) {
             QTemporaryDir dir;
             QString error;
-            QVERIFY(korvo::test::createCoreDataRoot(dir.path() + "/", &error));
+            QVERIFY(createCoreDataRoot(dir.path() + "/", &error));
             const QString mainDb = dir.path() + "/Database/KORVO2005.db";
             QFile::remove(mainDb);
-            if (!content.isNull()) {
-                QFile f(mainDb);
-                QVERIFY(f.open(QIODevice::WriteOnly));
-                f.write(content);
-            }
+            if (!content.isNull())
+                QVERIFY(WriteFile(mainDb, content));
             m_ui.messages.clear();
             auto s = stateOver(dir.path());
             QVERIFY(!InitDBConnection(*s));
@@ -239,14 +191,13 @@ private slots:
             QCOMPARE(m_ui.messages.size(), 1);
             QCOMPARE(m_ui.messages[0].title, QString("InitDBConnection"));
             QVERIFY2(m_ui.messages[0].text.contains("KORVO2005.db"), qPrintable(m_ui.messages[0].text));
-            // Nothing was created or written.
+            // Nothing was created or written, no connection is left.
             QCOMPARE(QFile::exists(mainDb), !content.isNull());
-            QCOMPARE(get(mainDb), content.isNull() ? QByteArray() : content);
+            QCOMPARE(FileBytes(mainDb), content.isNull() ? QByteArray() : content);
             QVERIFY(!QFile::exists(mainDb + "-wal"));
             QVERIFY(!QSqlDatabase::contains(s->connMain));
             QVERIFY(!QSqlDatabase::contains(s->connLanguage));
-            // Queries after a failed start report instead of crashing.
-            QVERIFY(!QueryKorvoDB(*s, "select 1"));
+            QVERIFY(!QueryKorvoDB(*s, "select 1")); // reports instead of crashing
         }
     }
 
@@ -257,9 +208,7 @@ private slots:
             auto other = stateOver(m_root.path());
             QVERIFY(InitDBConnection(*other));
             conn = other->connMain;
-            QVERIFY(QSqlDatabase::contains(conn));
-            auto q = QueryKorvoDB(*other, "select count(*) from PLU");
-            QVERIFY(q && q->next());
+            QVERIFY(QueryKorvoDB(*other, "select count(*) from PLU").has_value());
         }
         // Closing one state leaves the other one's connections open.
         QVERIFY(!QSqlDatabase::contains(conn));

@@ -1,10 +1,11 @@
+#include "common/TestSupport.h"
 #include "core/IniFile.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace korvo;
+using namespace korvo::test;
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -12,17 +13,8 @@ class TestIniFile : public QObject {
 private:
     QTemporaryDir m_dir;
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    static void put(const QString &file, const QByteArray &bytes)
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray get(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static void put(const QString &file, const QByteArray &bytes) { QVERIFY(WriteFile(file, bytes)); }
+    static QByteArray get(const QString &file) { return FileBytes(file); }
 
 private slots:
     void readLikePrivateProfile()
@@ -42,21 +34,16 @@ private slots:
                "DoLog=True\r\n"
                "[SETTING]\r\n"
                "Later=only in the second block\r\n");
-        QCOMPARE(ReadIniString("Setting", "Language", f), QString("Chinese"));
-        QCOMPARE(ReadIniString("setting", "LANGUAGE", f), QString("Chinese"));
-        QCOMPARE(ReadIniString("ZentTCP", "dolog", f), QString("True"));
-        QCOMPARE(ReadIniString("Setting", "Quoted", f), QString("  spaced  "));
-        QCOMPARE(ReadIniString("Setting", "Single", f), QString("x"));
-        QCOMPARE(ReadIniString("Setting", "Half", f), QString("\"open"));
-        QCOMPARE(ReadIniString("Setting", "Empty", f), QString(""));
-        QCOMPARE(ReadIniString("Setting", "Dup", f), QString("first"));
-        // A key of another section, a comment and an absent key read as "".
-        QCOMPARE(ReadIniString("Setting", "DoLog", f), QString(""));
-        QCOMPARE(ReadIniString("Setting", "; comment", f), QString(""));
-        QCOMPARE(ReadIniString("Setting", "Missing", f), QString(""));
-        QCOMPARE(ReadIniString("Nowhere", "Language", f), QString(""));
-        // Only the first section of a name is read.
-        QCOMPARE(ReadIniString("Setting", "Later", f), QString(""));
+        // A key of another section, a comment, an absent key and a key of a
+        // second section of the same name read as "".
+        const char *cases[][3] = {
+            {"Setting", "Language", "Chinese"}, {"setting", "LANGUAGE", "Chinese"}, {"ZentTCP", "dolog", "True"},
+            {"Setting", "Quoted", "  spaced  "}, {"Setting", "Single", "x"}, {"Setting", "Half", "\"open"},
+            {"Setting", "Empty", ""}, {"Setting", "Dup", "first"}, {"Setting", "DoLog", ""},
+            {"Setting", "; comment", ""}, {"Setting", "Missing", ""}, {"Nowhere", "Language", ""},
+            {"Setting", "Later", ""}};
+        for (const auto &c : cases)
+            QCOMPARE(ReadIniString(c[0], c[1], f), QString(c[2]));
         QCOMPARE(ReadIniString("Setting", "Language", path("absent.ini")), QString(""));
     }
 
@@ -65,11 +52,9 @@ private slots:
         const QString f = path("long.ini");
         const QByteArray longValue(300, 'v');
         put(f, "[PLU]\nShow=" + longValue + "\nShort=abc\n");
-        QCOMPARE(ReadIniString("PLU", "Show", f).size(), 254);
         QCOMPARE(ReadIniString("PLU", "Show", f), QString(254, QLatin1Char('v')));
         QCOMPARE(ReadIniString("PLU", "Show", f, 10), QString("vvvvvvvvv"));
         QCOMPARE(ReadIniString("PLU", "Short", f, 3), QString("ab"));
-        QCOMPARE(ReadIniString("PLU", "Short", f), QString("abc"));
     }
 
     void writeKeepsEveryOtherLineByteForByte()

@@ -133,6 +133,13 @@ private slots:
         QVERIFY(!ReadDate("2007-05-01 25:00"));
         QVERIFY(!ReadDate("abc"));
         QVERIFY(!ReadDate(""));
+        // The stored form is read without the patterns: the same edges hold.
+        QCOMPARE(ReadDate(" 2007-05-01 "), std::optional<QDate>(QDate(2007, 5, 1)));
+        QCOMPARE(ReadDate("2008-02-29"), std::optional<QDate>(QDate(2008, 2, 29)));
+        QVERIFY(!ReadDate("2007-02-29"));
+        QVERIFY(!ReadDate("2007-13-01"));
+        QVERIFY(!ReadDate("0000-01-01"));
+        QVERIFY(!ReadDate(QString::fromUtf16(u"\uFF12007-05-01"))); // full-width figure
     }
 
     void readTime()
@@ -149,6 +156,13 @@ private slots:
         QVERIFY(!ReadTime("12:60"));
         QVERIFY(!ReadTime("noon"));
         QVERIFY(!ReadTime(""));
+        QCOMPARE(ReadTime("00:00:00"), std::optional<QTime>(QTime(0, 0)));
+        QCOMPARE(ReadTime(" 09:05 "), std::optional<QTime>(QTime(9, 5)));
+        QCOMPARE(ReadTime("09:05"), std::optional<QTime>(QTime(9, 5)));
+        QVERIFY(!ReadTime("24:00:00"));
+        QVERIFY(!ReadTime("23:59:60"));
+        QVERIFY(!ReadTime("12:30:4"));
+        QVERIFY(!ReadTime(QString::fromUtf16(u"\uFF11\uFF12:30:00")));
     }
 };
 

@@ -19,28 +19,24 @@ using namespace korvo::test;
 namespace {
 
 const QString kOwner = QStringLiteral("frmI18nCheck");
+const QString kProgram = QStringLiteral("Korvo2005.EXE");
 
-// Runs a statement with bound values on a connection; fails the test on error.
+// Runs a statement with bound values on a connection.
 bool exec(const QString &connection, const QString &sql, const QVariantList &values = {})
 {
     QSqlQuery q(QSqlDatabase::database(connection, false));
-    if (!q.prepare(sql)) {
-        qWarning() << sql << q.lastError().text();
-        return false;
-    }
+    bool ok = q.prepare(sql);
     for (const QVariant &v : values)
         q.addBindValue(v);
-    if (!q.exec()) {
+    ok = ok && q.exec();
+    if (!ok)
         qWarning() << sql << q.lastError().text();
-        return false;
-    }
-    return true;
+    return ok;
 }
 
-// The ID of a text row of this program, inserting the row when the
-// delivered texts lack it.
-qint32 languageRow(AppState &state, const QString &eName, const QString &caption,
-                   const QVariant &english, const QVariant &chinese = {}, const QVariant &other = {})
+// The ID of a text row, inserting the row when the delivered texts lack it.
+qint32 languageRow(AppState &state, const QString &eName, const QString &caption, const QVariant &english,
+                   const QVariant &chinese = {}, const QVariant &other = {})
 {
     QSqlQuery q(QSqlDatabase::database(state.connLanguage, false));
     q.prepare(QStringLiteral("select ID from tbl_LANGUAGE where E_NAME=? and Caption=?"));
@@ -48,40 +44,18 @@ qint32 languageRow(AppState &state, const QString &eName, const QString &caption
     q.addBindValue(caption);
     if (q.exec() && q.next())
         return q.value(0).toInt();
-    QSqlQuery m(QSqlDatabase::database(state.connLanguage, false));
-    if (!m.exec(QStringLiteral("select coalesce(max(ID), 0) + 1 from tbl_LANGUAGE")) || !m.next())
+    if (!q.exec(QStringLiteral("select coalesce(max(ID), 0) + 1 from tbl_LANGUAGE")) || !q.next())
         return -1;
-    const qint32 id = m.value(0).toInt();
-    if (!exec(state.connLanguage,
-              QStringLiteral("insert into tbl_LANGUAGE (ID, E_NAME, Caption, English, Chinese, Other) "
-                             "values (?, ?, ?, ?, ?, ?)"),
-              {id, eName, caption, english, chinese, other}))
-        return -1;
-    return id;
+    const qint32 id = q.value(0).toInt();
+    const QString insert = QStringLiteral("insert into tbl_LANGUAGE (ID, E_NAME, Caption, English, Chinese, Other) "
+                                          "values (?, ?, ?, ?, ?, ?)");
+    return exec(state.connLanguage, insert, {id, eName, caption, english, chinese, other}) ? id : -1;
 }
 
-// A state over the data root with the three databases open, nothing else.
-std::unique_ptr<AppState> openState(TestDataRoot &root, const QString &language = QStringLiteral("English"))
+void addOk(AppState &state)
 {
-    auto s = root.newState();
-    s->settings.Language = language;
-    if (!InitDBConnection(*s))
-        return nullptr;
-    return s;
-}
-
-void addTestTexts(AppState &state)
-{
-    languageRow(state, QStringLiteral("Korvo2005.EXE"), kOwner + QStringLiteral(".cmdOK"),
-                QStringLiteral("OK"), QStringLiteral("确定"), QStringLiteral("ОК"));
-    languageRow(state, QStringLiteral("Korvo2005.EXE"), kOwner + QStringLiteral(".lblNoText"), QVariant());
-    languageRow(state, QStringLiteral("Korvo2005.EXE"), kOwner + QStringLiteral(".lblEmpty"), QString(""));
-    languageRow(state, QStringLiteral("KORVO2005.exe"), kOwner + QStringLiteral(".lblOwnerCase"),
-                QStringLiteral("Any case"));
-    languageRow(state, QStringLiteral("LabelEditor.EXE"), kOwner + QStringLiteral(".lblForeign"),
-                QStringLiteral("Not ours"));
-    languageRow(state, QStringLiteral("Korvo2005.EXE"), kOwner + QStringLiteral(".combItems"),
-                QStringLiteral("0: Central European\r\n  1: Cyrillic  \r\n\r\n \r\n2: Farsi\r\n"));
+    languageRow(state, kProgram, kOwner + ".cmdOK", QStringLiteral("OK"), QStringLiteral("确定"),
+                QStringLiteral("ОК"));
 }
 
 } // namespace
@@ -89,251 +63,191 @@ void addTestTexts(AppState &state)
 class TestLanguage : public QObject {
     Q_OBJECT
 
+private:
+    std::unique_ptr<TestDataRoot> m_root;
+    std::unique_ptr<AppState> m_state;
+
+    // A state over the data root with the three databases open, nothing else.
+    std::unique_ptr<AppState> openState(const QString &language = QStringLiteral("English"))
+    {
+        auto s = m_root->newState();
+        s->settings.Language = language;
+        return InitDBConnection(*s) ? std::move(s) : nullptr;
+    }
+
 private slots:
-    void textsFromTheCache();
-    void missingTextReportedPerCall();
-    void itemListsAndComboValues();
-    void languageSwitchWritesSetting();
-    void permissions();
-    void permissionWithUnreadableDatabase();
-    void administratorCheck();
-};
-
-void TestLanguage::textsFromTheCache()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
+    void init()
     {
-        auto state = openState(root);
-        QVERIFY(state);
-        addTestTexts(*state);
+        m_root = std::make_unique<TestDataRoot>();
+        QVERIFY2(m_root->ok(), qPrintable(m_root->error()));
+        m_state = openState();
+        QVERIFY(m_state);
+        AppState &s = *m_state;
+        addOk(s);
+        languageRow(s, kProgram, kOwner + ".lblNoText", QVariant());
+        languageRow(s, kProgram, kOwner + ".lblEmpty", QString(""));
+        languageRow(s, "KORVO2005.exe", kOwner + ".lblOwnerCase", QStringLiteral("Any case"));
+        languageRow(s, "LabelEditor.EXE", kOwner + ".lblForeign", QStringLiteral("Not ours"));
+    }
+    void cleanup()
+    {
+        m_state.reset();
+        m_root.reset();
+    }
 
-        // Loaded on first use.
-        QVERIFY(!state->language.loaded);
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("cmdOK")), QStringLiteral("OK"));
-        QVERIFY(state->language.loaded);
-        // Owner and key match without regard to case, and so does E_NAME.
-        QCOMPARE(GetLangString(*state, kOwner.toUpper(), QStringLiteral("cmdok")), QStringLiteral("OK"));
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("lblOwnerCase")), QStringLiteral("Any case"));
+    void textsFromTheCache()
+    {
+        AppState &s = *m_state;
+        // Loaded on first use; owner, key and E_NAME match without regard to case.
+        QVERIFY(!s.language.loaded);
+        QCOMPARE(GetLangString(s, kOwner, "cmdOK"), QStringLiteral("OK"));
+        QVERIFY(s.language.loaded);
+        QCOMPARE(GetLangString(s, kOwner.toUpper(), "cmdok"), QStringLiteral("OK"));
+        QCOMPARE(GetLangString(s, kOwner, "lblOwnerCase"), QStringLiteral("Any case"));
         // An empty text is a text.
-        const QString empty = GetLangString(*state, kOwner, QStringLiteral("lblEmpty"));
+        const QString empty = GetLangString(s, kOwner, "lblEmpty");
         QVERIFY(empty.isEmpty() && !empty.isNull());
-        QVERIFY(state->reportedErrors.isEmpty());
-        QVERIFY(root.ui.messages.isEmpty());
+        QVERIFY(s.reportedErrors.isEmpty());
 
-        // Read once: a row deleted afterwards is still answered from memory.
-        QVERIFY(exec(state->connLanguage, QStringLiteral("delete from tbl_LANGUAGE where Caption=?"),
-                     {kOwner + QStringLiteral(".cmdOK")}));
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("cmdOK")), QStringLiteral("OK"));
-        // ...until the texts are loaded again.
-        QVERIFY(LoadLanguageTexts(*state));
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("cmdOK")), QString(""));
-        languageRow(*state, QStringLiteral("Korvo2005.EXE"), kOwner + QStringLiteral(".cmdOK"),
-                    QStringLiteral("OK"), QStringLiteral("确定"), QStringLiteral("ОК"));
+        // Read once: a row deleted afterwards is still answered from memory
+        // until the texts are loaded again.
+        QVERIFY(exec(s.connLanguage, "delete from tbl_LANGUAGE where Caption=?", {kOwner + ".cmdOK"}));
+        QCOMPARE(GetLangString(s, kOwner, "cmdOK"), QStringLiteral("OK"));
+        QVERIFY(LoadLanguageTexts(s));
+        QCOMPARE(GetLangString(s, kOwner, "cmdOK"), QString(""));
+        addOk(s);
+
+        // The column follows the language setting.
+        auto chinese = openState("Chinese");
+        QVERIFY(chinese && LoadLanguageTexts(*chinese));
+        QCOMPARE(chinese->language.column, QStringLiteral("Chinese"));
+        QCOMPARE(GetLangString(*chinese, kOwner, "cmdOK"), QStringLiteral("确定"));
+        auto other = openState("Other");
+        QVERIFY(other);
+        QCOMPARE(GetLangString(*other, kOwner, "cmdOK"), QStringLiteral("ОК"));
+        QVERIFY(other->reportedErrors.isEmpty());
     }
-    // The column follows the language setting.
+
+    void missingTextReportedPerCall()
     {
-        auto state = openState(root, QStringLiteral("Chinese"));
-        QVERIFY(state);
-        QVERIFY(LoadLanguageTexts(*state));
-        QCOMPARE(state->language.column, QStringLiteral("Chinese"));
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("cmdOK")), QStringLiteral("确定"));
+        AppState &s = *m_state;
+        // No row; a null text; a row of another program. Asked twice: reported twice.
+        for (const char *key : {"cmdNoSuchControl", "lblNoText", "lblForeign"}) {
+            const QString k = QLatin1String(key);
+            const QString source = "GetLangString (" + kOwner + ", " + k + ")";
+            const int before = int(s.reportedErrors.size());
+            QVERIFY2(GetLangString(s, kOwner, k).isEmpty(), key);
+            QCOMPARE(s.reportedErrors.last().source, source);
+            QVERIFY(s.reportedErrors.last().description.contains(kOwner + "." + k));
+            QCOMPARE(m_root->ui.messages.last().title, source);
+            QVERIFY(s.missingTexts.contains(kOwner + "." + k));
+            GetLangString(s, kOwner, k);
+            QCOMPARE(int(s.reportedErrors.size()), before + 2);
+        }
     }
+
+    void itemListsAndComboValues()
     {
-        auto state = openState(root, QStringLiteral("Other"));
-        QVERIFY(state);
-        QCOMPARE(GetLangString(*state, kOwner, QStringLiteral("cmdOK")), QStringLiteral("ОК"));
-        QVERIFY(state->reportedErrors.isEmpty());
+        QCOMPARE(SplitItemList("0: Central European\r\n  1: Cyrillic  \r\n\r\n \r\n2: Farsi\r\n"),
+                 QStringList({"0: Central European", "1: Cyrillic", "2: Farsi"}));
+        QCOMPARE(SplitItemList("a\nb\rc"), QStringList({"a", "b", "c"}));
+        QVERIFY(SplitItemList("\r\n  \r\n").isEmpty());
+        // The number before the first colon only, not one after it.
+        const struct {
+            const char *item;
+            int value;
+        } cases[] = {{"3: Farsi", 3}, {"12:EAN-13: weight", 12}, {" 7 : seven", 7}, {"-2: minus", -2},
+                     {"42", 42},      {"x1: none", 0},           {"", 0},           {":5", 0}};
+        for (const auto &c : cases)
+            QCOMPARE(ComboItemValue(c.item), c.value);
     }
-}
 
-void TestLanguage::missingTextReportedPerCall()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = openState(root);
-    QVERIFY(state);
-    addTestTexts(*state);
+    void languageSwitchWritesSetting()
+    {
+        AppState &s = *m_state;
+        auto language = [&] { return ReadIniString("Setting", "Language", s.iniFile); };
+        const QString pageSize = ReadIniString("Setting", "PLUPageSize", s.iniFile);
+        WriteLanguageSetting(s, "Chinese");
+        QCOMPARE(language(), QStringLiteral("Chinese"));
+        WriteLanguageSetting(s, "other");
+        QCOMPARE(language(), QStringLiteral("Other"));
+        QCOMPARE(ReadIniString("Setting", "PLUPageSize", s.iniFile), pageSize);
+        QVERIFY(s.reportedErrors.isEmpty());
+        // The running program keeps the language it started with.
+        QCOMPARE(s.settings.Language, QStringLiteral("English"));
 
-    // No row; a null text; a row of another program.
-    for (const char *key : {"cmdNoSuchControl", "lblNoText", "lblForeign"}) {
-        const QString k = QLatin1String(key);
-        const QString source = QStringLiteral("GetLangString (") + kOwner + QStringLiteral(", ") + k + QLatin1Char(')');
-        const int before = int(state->reportedErrors.size());
-        const int shown = int(root.ui.messages.size());
-        const QString text = GetLangString(*state, kOwner, k);
-        QVERIFY2(text.isEmpty(), key);
-        QCOMPARE(int(state->reportedErrors.size()), before + 1);
-        QCOMPARE(state->reportedErrors.last().source, source);
-        QVERIFY(state->reportedErrors.last().description.contains(kOwner + QLatin1Char('.') + k));
-        QVERIFY(state->reportedErrors.last().description.contains(QStringLiteral("English")));
-        QCOMPARE(int(root.ui.messages.size()), shown + 1);
-        QCOMPARE(root.ui.messages.last().title, source);
-        QVERIFY(state->missingTexts.contains(kOwner + QLatin1Char('.') + k));
-        // The source goes back to the default after the report.
-        QVERIFY(state->errorSource != source);
-
-        // Asked again: reported again, once.
-        GetLangString(*state, kOwner, k);
-        QCOMPARE(int(state->reportedErrors.size()), before + 2);
+        // No such column: refused and said, the file unchanged.
+        WriteLanguageSetting(s, "Klingon");
+        QCOMPARE(language(), QStringLiteral("Other"));
+        QCOMPARE(s.reportedErrors.size(), 1);
     }
-}
 
-void TestLanguage::itemListsAndComboValues()
-{
-    QCOMPARE(SplitItemList(QStringLiteral("0: Central European\r\n  1: Cyrillic  \r\n\r\n \r\n2: Farsi\r\n")),
-             QStringList({QStringLiteral("0: Central European"), QStringLiteral("1: Cyrillic"),
-                          QStringLiteral("2: Farsi")}));
-    QCOMPARE(SplitItemList(QStringLiteral("One")), QStringList({QStringLiteral("One")}));
-    QCOMPARE(SplitItemList(QStringLiteral("a\nb\rc")),
-             QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
-    QVERIFY(SplitItemList(QStringLiteral("\r\n  \r\n")).isEmpty());
-    QVERIFY(SplitItemList(QString()).isEmpty());
+    void permissions()
+    {
+        AppState &s = *m_state;
+        const qint32 optionId = languageRow(s, kProgram, "frmMain.mnuID_MENU_FILE_OPTION", "&Options...");
+        const qint32 okId = languageRow(s, kProgram, kOwner + ".cmdOK", "OK");
+        QVERIFY(optionId > 0 && okId > 0);
+        const QString prohibit = "insert into UserProhibitFun (UserName, ProhibitFunID) values (?, ?)";
+        QVERIFY(exec(s.connUsers, prohibit, {"clerk", optionId}));
+        QVERIFY(exec(s.connUsers, prohibit, {"O'Neil", okId}));
+        QVERIFY(exec(s.connUsers, prohibit, {"clerk", 999999})); // an ID no text row has
 
-    QCOMPARE(ComboItemValue(QStringLiteral("3: Farsi")), 3);
-    QCOMPARE(ComboItemValue(QStringLiteral("12:EAN-13: weight")), 12);
-    QCOMPARE(ComboItemValue(QStringLiteral(" 7 : seven")), 7);
-    QCOMPARE(ComboItemValue(QStringLiteral("-2: minus")), -2);
-    QCOMPARE(ComboItemValue(QStringLiteral("42")), 42);
-    QCOMPARE(ComboItemValue(QStringLiteral("x1: none")), 0);
-    QCOMPARE(ComboItemValue(QString()), 0);
-    // The number before the first colon only, not one after it.
-    QCOMPARE(ComboItemValue(QStringLiteral(":5")), 0);
+        // Per user; owner and key without regard to case; a name with an
+        // apostrophe reaches the SQL escaped; a key without a text row is
+        // always allowed.
+        const struct {
+            const char *user, *owner, *key;
+            bool allowed;
+        } cases[] = {{"boss", "frmMain", "mnuID_MENU_FILE_OPTION", true},
+                     {"boss", "frmI18nCheck", "cmdOK", true},
+                     {"clerk", "frmMain", "mnuID_MENU_FILE_OPTION", false},
+                     {"clerk", "FRMMAIN", "mnuid_menu_file_option", false},
+                     {"clerk", "frmI18nCheck", "cmdOK", true},
+                     {"O'Neil", "frmI18nCheck", "cmdOK", false},
+                     {"O'Neil", "frmMain", "mnuID_MENU_FILE_OPTION", true},
+                     {"clerk", "frmMain", "cmdNoSuchControl", true},
+                     {"O'Neil", "frmMain", "cmdNoSuchControl", true}};
+        for (const auto &c : cases) {
+            s.userName = QString::fromUtf8(c.user);
+            QVERIFY2(GetSecurityPermission(s, c.owner, c.key) == c.allowed, c.user);
+        }
+        QVERIFY(s.reportedErrors.isEmpty());
+        QVERIFY(s.missingTexts.isEmpty()); // permission checks never report missing texts
 
-    // The texts as delivered feed the same split.
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = openState(root);
-    QVERIFY(state);
-    addTestTexts(*state);
-    const QStringList items = SplitItemList(GetLangString(*state, kOwner, QStringLiteral("combItems")));
-    QCOMPARE(items.size(), 3);
-    QCOMPARE(ComboItemValue(items.at(2)), 2);
-}
-
-void TestLanguage::languageSwitchWritesSetting()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.newState();
-    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("Language"), QStringLiteral("English"),
-                           state->iniFile));
-    const QString before = ReadIniString(QStringLiteral("Setting"), QStringLiteral("PLUPageSize"), state->iniFile);
-
-    WriteLanguageSetting(*state, QStringLiteral("Chinese"));
-    QCOMPARE(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state->iniFile),
-             QStringLiteral("Chinese"));
-    WriteLanguageSetting(*state, QStringLiteral("other"));
-    QCOMPARE(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state->iniFile),
-             QStringLiteral("Other"));
-    QCOMPARE(ReadIniString(QStringLiteral("Setting"), QStringLiteral("PLUPageSize"), state->iniFile), before);
-    QVERIFY(state->reportedErrors.isEmpty());
-    // The running program keeps the language it started with.
-    QCOMPARE(state->settings.Language, QStringLiteral("English"));
-
-    // No such column: refused and said, the file unchanged.
-    WriteLanguageSetting(*state, QStringLiteral("Klingon"));
-    QCOMPARE(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state->iniFile),
-             QStringLiteral("Other"));
-    QCOMPARE(state->reportedErrors.size(), 1);
-}
-
-void TestLanguage::permissions()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = openState(root);
-    QVERIFY(state);
-    addTestTexts(*state);
-    const qint32 optionId = languageRow(*state, QStringLiteral("Korvo2005.EXE"),
-                                        QStringLiteral("frmMain.mnuID_MENU_FILE_OPTION"),
-                                        QStringLiteral("&Options..."));
-    const qint32 okId = languageRow(*state, QStringLiteral("Korvo2005.EXE"),
-                                    kOwner + QStringLiteral(".cmdOK"), QStringLiteral("OK"));
-    QVERIFY(optionId > 0 && okId > 0);
-    const QString prohibit = QStringLiteral("insert into UserProhibitFun (UserName, ProhibitFunID) values (?, ?)");
-    QVERIFY(exec(state->connUsers, prohibit, {QStringLiteral("clerk"), optionId}));
-    QVERIFY(exec(state->connUsers, prohibit, {QStringLiteral("O'Neil"), okId}));
-    // An ID no language row has prohibits nothing that can be asked.
-    QVERIFY(exec(state->connUsers, prohibit, {QStringLiteral("clerk"), 999999}));
-
-    const QString frmMain = QStringLiteral("frmMain");
-    const QString option = QStringLiteral("mnuID_MENU_FILE_OPTION");
-
-    // A user without prohibitions may do everything.
-    state->userName = QStringLiteral("boss");
-    QVERIFY(GetSecurityPermission(*state, frmMain, option));
-    QVERIFY(GetSecurityPermission(*state, kOwner, QStringLiteral("cmdOK")));
-
-    // The prohibited function is denied for that user only.
-    state->userName = QStringLiteral("clerk");
-    QVERIFY(!GetSecurityPermission(*state, frmMain, option));
-    QVERIFY(!GetSecurityPermission(*state, QStringLiteral("FRMMAIN"), option.toLower()));
-    QVERIFY(GetSecurityPermission(*state, kOwner, QStringLiteral("cmdOK")));
-
-    // A name with an apostrophe reaches the SQL escaped.
-    state->userName = QStringLiteral("O'Neil");
-    QVERIFY(!GetSecurityPermission(*state, kOwner, QStringLiteral("cmdOK")));
-    QVERIFY(GetSecurityPermission(*state, frmMain, option));
-
-    // A key without a language row is always allowed.
-    for (const QString &user : {QStringLiteral("clerk"), QStringLiteral("O'Neil")}) {
-        state->userName = user;
-        QVERIFY(GetSecurityPermission(*state, frmMain, QStringLiteral("cmdNoSuchControl")));
+        // An unreadable users database is reported and prohibits nothing; a
+        // key without a row never reaches it.
+        QVERIFY(exec(s.connUsers, "drop table UserProhibitFun"));
+        s.userName = "clerk";
+        QVERIFY(GetSecurityPermission(s, "frmMain", "mnuID_MENU_FILE_OPTION"));
+        QCOMPARE(s.reportedErrors.size(), 1);
+        QCOMPARE(s.reportedErrors.first().source,
+                 QStringLiteral("GetSecurityPermission (frmMain, mnuID_MENU_FILE_OPTION)"));
+        QVERIFY(GetSecurityPermission(s, "frmMain", "cmdNoSuchControl"));
+        QCOMPARE(s.reportedErrors.size(), 1);
     }
-    QVERIFY2(state->reportedErrors.isEmpty(),
-             qPrintable(state->reportedErrors.isEmpty() ? QString() : state->reportedErrors.first().description));
-    // Permission checks never report missing texts.
-    QVERIFY(state->missingTexts.isEmpty());
-}
 
-void TestLanguage::permissionWithUnreadableDatabase()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = openState(root);
-    QVERIFY(state);
-    const qint32 optionId = languageRow(*state, QStringLiteral("Korvo2005.EXE"),
-                                        QStringLiteral("frmMain.mnuID_MENU_FILE_OPTION"),
-                                        QStringLiteral("&Options..."));
-    QVERIFY(optionId > 0);
-    QVERIFY(LoadLanguageTexts(*state));
-    state->userName = QStringLiteral("clerk");
-    QVERIFY(exec(state->connUsers, QStringLiteral("drop table UserProhibitFun")));
-
-    QVERIFY(GetSecurityPermission(*state, QStringLiteral("frmMain"), QStringLiteral("mnuID_MENU_FILE_OPTION")));
-    QCOMPARE(state->reportedErrors.size(), 1);
-    QCOMPARE(state->reportedErrors.first().source,
-             QStringLiteral("GetSecurityPermission (frmMain, mnuID_MENU_FILE_OPTION)"));
-    // A key without a row never reaches the users database.
-    QVERIFY(GetSecurityPermission(*state, QStringLiteral("frmMain"), QStringLiteral("cmdNoSuchControl")));
-    QCOMPARE(state->reportedErrors.size(), 1);
-}
-
-void TestLanguage::administratorCheck()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = openState(root);
-    QVERIFY(state);
-    const QString add = QStringLiteral("insert into Users (UserName, type, PasswordHash) values (?, ?, ?)");
-    QVERIFY(exec(state->connUsers, add, {QStringLiteral("boss"), QStringLiteral("ADMINISTRATOR"), QStringLiteral("-")}));
-    QVERIFY(exec(state->connUsers, add, {QStringLiteral("clerk"), QStringLiteral("USER"), QStringLiteral("-")}));
-    QVERIFY(exec(state->connUsers, add, {QStringLiteral("O'Neil"), QStringLiteral("ADMINISTRATOR"), QStringLiteral("-")}));
-
-    const struct {
-        const char *name;
-        bool admin;
-    } cases[] = {{"boss", true}, {"BOSS", true}, {"clerk", false}, {"O'Neil", true}, {"nobody", false},
-                 {"' or '1'='1", false}};
-    for (const auto &c : cases) {
-        state->userName = QString::fromUtf8(c.name);
-        state->isAdministrator = !c.admin;
-        QCOMPARE(CheckAdministrator(*state), c.admin);
-        QCOMPARE(state->isAdministrator, c.admin);
+    void administratorCheck()
+    {
+        AppState &s = *m_state;
+        const QString add = "insert into Users (UserName, type, PasswordHash) values (?, ?, '-')";
+        QVERIFY(exec(s.connUsers, add, {"boss", "ADMINISTRATOR"}));
+        QVERIFY(exec(s.connUsers, add, {"clerk", "USER"}));
+        QVERIFY(exec(s.connUsers, add, {"O'Neil", "ADMINISTRATOR"}));
+        const struct {
+            const char *name;
+            bool admin;
+        } cases[] = {{"boss", true}, {"BOSS", true}, {"clerk", false}, {"O'Neil", true}, {"nobody", false},
+                     {"' or '1'='1", false}};
+        for (const auto &c : cases) {
+            s.userName = QString::fromUtf8(c.name);
+            s.isAdministrator = !c.admin;
+            QCOMPARE(CheckAdministrator(s), c.admin);
+            QCOMPARE(s.isAdministrator, c.admin);
+        }
+        QVERIFY(s.reportedErrors.isEmpty());
     }
-    QVERIFY(state->reportedErrors.isEmpty());
-}
+};
 
 QTEST_GUILESS_MAIN(TestLanguage)
 #include "tst_language.moc"

@@ -29,29 +29,20 @@ QVector<QStringList> parseCsv(const QString &text)
     bool quoted = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                    cell += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                cell += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            row << cell;
-            cell.clear();
-        } else if (c == QLatin1Char('\n')) {
-            row << cell;
-            rows << row;
-            row.clear();
-            cell.clear();
-        } else {
+        if (c == u'"' && quoted && i + 1 < text.size() && text.at(i + 1) == u'"') {
+            cell += c; // a doubled quote inside quotes
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (quoted || (c != u',' && c != u'\n')) {
             cell += c;
+        } else {
+            row << cell;
+            cell.clear();
+            if (c == u'\n') {
+                rows << row;
+                row.clear();
+            }
         }
     }
     if (!cell.isEmpty() || !row.isEmpty())
@@ -83,14 +74,7 @@ private:
         return r;
     }
 
-    QStringList values(const QString &sql)
-    {
-        QStringList out;
-        auto q = QueryKorvoDB(*m_state, sql);
-        while (q && q->next())
-            out << q->value(0).toString();
-        return out;
-    }
+    QStringList values(const QString &sql) { return test::SqlColumn(*m_state, sql); }
 
     // Column of the printed rows under a header name.
     static QStringList column(const QVector<QStringList> &rows, const QString &name)
@@ -172,8 +156,6 @@ private slots:
         QCOMPARE(column(parseCsv(r.out), "PLU_No"), QStringList{"9001"});
         r = list({"--mg", "202", "--plu", "9002abc"});
         QCOMPARE(column(parseCsv(r.out), "PLU_No"), QStringList{"9002"});
-        r = list({"--dept", "3", "--plu", "9002"});
-        QVERIFY(column(parseCsv(r.out), "PLU_No").isEmpty());
 
         // A search that does nothing leaves the node's page.
         r = list({"--mg", "202", "--plu", "0"});

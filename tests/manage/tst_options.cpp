@@ -12,7 +12,7 @@
 #include <QTest>
 
 using namespace korvo;
-using korvo::test::ScriptedUi;
+using namespace korvo::test;
 
 namespace {
 
@@ -52,28 +52,16 @@ void TestOptions::comboItemsAndChoices()
     fonts[2].Font_Code = 2;
     fonts[2].Font_Name = QStringLiteral("Bold 2");
     const QStringList items = FontComboItems(fonts);
-    QCOMPARE(items, QStringList({QStringLiteral("1 : Small"), QStringLiteral("12 : Large"),
-                                 QStringLiteral("2 : Bold 2")}));
+    QCOMPARE(items, QStringList({"1 : Small", "12 : Large", "2 : Bold 2"}));
     // By the number in front, not by text: 1 is not 12, 2 is not "Bold 2"'s 2.
-    QCOMPARE(ItemIndexByValue(items, 12), 1);
-    QCOMPARE(ItemIndexByValue(items, 1), 0);
-    QCOMPARE(ItemIndexByValue(items, 2), 2);
-    QCOMPARE(ItemIndexByValue(items, 7), -1);
-    const QStringList codepages = {QStringLiteral("0:Windows 1250"), QStringLiteral("1:Windows 1251"),
-                                   QStringLiteral("2:Farsi")};
-    QCOMPARE(ItemIndexByValue(codepages, 2), 2);
-    QCOMPARE(ItemIndexByValue({}, 0), -1);
-
-    const QStringList words = {QStringLiteral("TRUE"), QStringLiteral("FALSE")};
-    QCOMPARE(BoolItemIndex(words, true), 0);
-    QCOMPARE(BoolItemIndex(words, false), 1);
-    QCOMPARE(BoolItemIndex({QStringLiteral("yes")}, true), -1);
-
-    QCOMPARE(ImportTypeOption(0), 0);
-    QCOMPARE(ImportTypeOption(1), 1);
-    QCOMPARE(ImportTypeOption(2), 2);
-    QCOMPARE(ImportTypeOption(3), 0);
-    QCOMPARE(ImportTypeOption(-1), 0);
+    QCOMPARE(QList<int>({ItemIndexByValue(items, 12), ItemIndexByValue(items, 1), ItemIndexByValue(items, 2),
+                         ItemIndexByValue(items, 7), ItemIndexByValue({}, 0)}),
+             QList<int>({1, 0, 2, -1, -1}));
+    QCOMPARE(BoolItemIndex({"TRUE", "FALSE"}, false), 1);
+    QCOMPARE(BoolItemIndex({"yes"}, true), -1);
+    QCOMPARE(QList<int>({ImportTypeOption(0), ImportTypeOption(1), ImportTypeOption(2), ImportTypeOption(3),
+                         ImportTypeOption(-1)}),
+             QList<int>({0, 1, 2, 0, 0}));
 }
 
 void TestOptions::entriesBecomeSettings()
@@ -97,15 +85,9 @@ void TestOptions::entriesBecomeSettings()
     in.codepageIndex = 2;
     in.importType = 2;
     Settings s = SettingsFromOptions(current, in);
-    QCOMPARE(s.UseMainGroup, false);
-    QCOMPARE(s.PLUPageSize, 25);
-    QCOMPARE(s.PriceDecimalPlace, 2);
-    QCOMPARE(s.WeightDecimalPlace, 3);
-    QCOMPARE(s.DefaultFont, 12);
-    QCOMPARE(s.DoLog, false);
-    QCOMPARE(s.SetLanguageCodepage, qint16(1));
-    QCOMPARE(s.LangeCodepageToConvert, qint16(2));
-    QCOMPARE(s.SetImportType, qint16(2));
+    QCOMPARE(OptionValues(s), QStringList({"UseMainGroup=0", "PLUPageSize=25", "WeightDecimalPlace=3",
+                                           "PriceDecimalPlace=2", "DefaultFont=12", "DoLog=0",
+                                           "SetLanguageCodepage=1", "LangeCodepageToConvert=2", "SetImportType=2"}));
     // What the dialog does not own stays.
     QCOMPARE(s.Language, QStringLiteral("Chinese"));
     QCOMPARE(s.ShowFieldChooser, false);
@@ -133,11 +115,8 @@ void TestOptions::entriesBecomeSettings()
     QCOMPARE(s.LangeCodepageToConvert, qint16(1));
     QCOMPARE(s.DoLog, true);
     QCOMPARE(s.SetImportType, qint16(0));
-    in.doLogText = QStringLiteral("true");
-    in.importType = 1;
-    s = SettingsFromOptions(current, in);
-    QCOMPARE(s.DoLog, true);
-    QCOMPARE(s.SetImportType, qint16(1));
+    in.doLogText = QStringLiteral("false"); // any case
+    QCOMPARE(SettingsFromOptions(current, in).DoLog, false);
 }
 
 void TestOptions::reencodingFollowsRecordValues()
@@ -161,17 +140,16 @@ void TestOptions::reencodingFollowsRecordValues()
 
     Settings c = after;
     c.SetLanguageCodepage = 1;
-    QVERIFY(RecordsNeedReencoding(after, c));
-    QVERIFY(RecordsNeedReencoding(c, after));
+    QVERIFY(RecordsNeedReencoding(after, c) && RecordsNeedReencoding(c, after));
     Settings d = c;
     d.LangeCodepageToConvert = 0;
     QVERIFY(RecordsNeedReencoding(c, d));
     Settings e = before;
     e.PriceDecimalPlace = 3;
     QVERIFY(RecordsNeedReencoding(before, e));
-    Settings f = before;
-    f.WeightDecimalPlace = 2;
-    QVERIFY(RecordsNeedReencoding(before, f));
+    e = before;
+    e.WeightDecimalPlace = 2;
+    QVERIFY(RecordsNeedReencoding(before, e));
 }
 
 void TestOptions::applyWritesEveryKeyAndReadsBack()
@@ -181,12 +159,8 @@ void TestOptions::applyWritesEveryKeyAndReadsBack()
     ScriptedUi ui;
     AppState state(&ui);
     state.setPaths(QString(), dir.path());
-    {
-        QFile f(state.iniFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[Setting]\r\nLanguage=Other\r\nPLUPageSize=100\r\nVersionType=Standard\r\n"
-                "[ZentTCP]\r\nDoLog=False\r\n");
-    }
+    QVERIFY(WriteFile(state.iniFile, "[Setting]\r\nLanguage=Other\r\nPLUPageSize=100\r\nVersionType=Standard\r\n"
+                                     "[ZentTCP]\r\nDoLog=False\r\n"));
     QVERIFY(ReadSettingsFile(state));
 
     OptionsInput in = EntriesOf(state.settings);
@@ -202,42 +176,21 @@ void TestOptions::applyWritesEveryKeyAndReadsBack()
     const Settings before = ApplyOptions(state, in);
     QCOMPARE(before.PLUPageSize, 100);
     // In force at once.
-    QCOMPARE(state.settings.PLUPageSize, 10);
-    QCOMPARE(state.settings.UseMainGroup, false);
-    QCOMPARE(state.settings.DoLog, true);
+    QCOMPARE(OptionValues(state.settings),
+             QStringList({"UseMainGroup=0", "PLUPageSize=10", "WeightDecimalPlace=3", "PriceDecimalPlace=2",
+                          "DefaultFont=4", "DoLog=1", "SetLanguageCodepage=1", "LangeCodepageToConvert=1",
+                          "SetImportType=1"}));
 
-    auto key = [&](const char *section, const char *name) {
-        return ReadIniString(QLatin1String(section), QLatin1String(name), state.iniFile);
-    };
-    QCOMPARE(key("Setting", "UseMainGroup"), QStringLiteral("False"));
-    QCOMPARE(key("Setting", "PLUPageSize"), QStringLiteral("10"));
-    QCOMPARE(key("Setting", "PriceDecimalPlace"), QStringLiteral("2"));
-    QCOMPARE(key("Setting", "WeightDecimalPlace"), QStringLiteral("3"));
-    QCOMPARE(key("Setting", "DefaultFont"), QStringLiteral("4"));
-    QCOMPARE(key("ZentTCP", "DoLog"), QStringLiteral("True"));
-    QCOMPARE(key("Setting", "SetLanguageCodepage"), QStringLiteral("1"));
-    QCOMPARE(key("Setting", "LangeCodepageToConvert"), QStringLiteral("1"));
-    QCOMPARE(key("Setting", "SetImportType"), QStringLiteral("1"));
-    // Keys the dialog does not own are left as they were.
-    QCOMPARE(key("Setting", "Language"), QStringLiteral("Other"));
-    QCOMPARE(key("Setting", "VersionType"), QStringLiteral("Standard"));
-
-    // The next start reads the same values back.
+    // The file holds every key of the dialog, the next start reads the same
+    // values back, keys the dialog does not own are left as they were.
+    QCOMPARE(ReadIniString("ZentTCP", "DoLog", state.iniFile), QStringLiteral("True"));
+    QCOMPARE(ReadIniString("Setting", "PLUPageSize", state.iniFile), QStringLiteral("10"));
     AppState next(&ui);
     next.setPaths(QString(), dir.path());
     QVERIFY(ReadSettingsFile(next));
-    const Settings &a = state.settings;
-    const Settings &b = next.settings;
-    QCOMPARE(b.UseMainGroup, a.UseMainGroup);
-    QCOMPARE(b.PLUPageSize, a.PLUPageSize);
-    QCOMPARE(b.PriceDecimalPlace, a.PriceDecimalPlace);
-    QCOMPARE(b.WeightDecimalPlace, a.WeightDecimalPlace);
-    QCOMPARE(b.DefaultFont, a.DefaultFont);
-    QCOMPARE(b.DoLog, a.DoLog);
-    QCOMPARE(b.SetLanguageCodepage, a.SetLanguageCodepage);
-    QCOMPARE(b.LangeCodepageToConvert, a.LangeCodepageToConvert);
-    QCOMPARE(b.SetImportType, a.SetImportType);
-    QCOMPARE(b.Language, QStringLiteral("Other"));
+    QCOMPARE(OptionValues(next.settings), OptionValues(state.settings));
+    QCOMPARE(ReadIniString("Setting", "Language", state.iniFile), QStringLiteral("Other"));
+    QCOMPARE(ReadIniString("Setting", "VersionType", state.iniFile), QStringLiteral("Standard"));
     QVERIFY(ui.messages.isEmpty());
 }
 

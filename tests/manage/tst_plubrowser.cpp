@@ -48,14 +48,7 @@ private:
 
     void run(const QString &sql) { QVERIFY2(QueryKorvoDB(*m_state, sql).has_value(), qPrintable(sql)); }
 
-    QStringList values(const QString &sql)
-    {
-        QStringList out;
-        auto q = QueryKorvoDB(*m_state, sql);
-        while (q && q->next())
-            out << q->value(0).toString();
-        return out;
-    }
+    QStringList values(const QString &sql) { return test::SqlColumn(*m_state, sql); }
 
     void addPlu(int no, int mg, const QString &name, const QString &itemCode = {},
                 const QString &ean = {}, double price = 1.0)
@@ -96,55 +89,50 @@ private slots:
     void conditionTexts()
     {
         QCOMPARE(PluBrowser::nodeCondition(kStore), QString());
-        QCOMPARE(PluBrowser::nodeCondition(dept(3)),
-                 QString("PLU_MG in ( select MG_no from MG where DP_no=3 )"));
+        QCOMPARE(PluBrowser::nodeCondition(dept(3)), QString("PLU_MG in ( select MG_no from MG where DP_no=3 )"));
         QCOMPARE(PluBrowser::nodeCondition(group(301)), QString("[PLU_MG]=301"));
         QCOMPARE(PluBrowser::nodeCondition({PluNodeKind::None, "4"}), QString());
         // Only the number of a tag reaches the statement.
-        QCOMPARE(PluBrowser::nodeCondition({PluNodeKind::MainGroup, "7 or 1=1"}),
-                 QString("[PLU_MG]=7"));
-
+        QCOMPARE(PluBrowser::nodeCondition({PluNodeKind::MainGroup, "7 or 1=1"}), QString("[PLU_MG]=7"));
         QCOMPARE(PluBrowser::limitToNode("C", kStore), QString("C"));
         QCOMPARE(PluBrowser::limitToNode("C", dept(2)),
                  QString("C and PLU_MG in ( select MG_no from MG where DP_no=2 )"));
         QCOMPARE(PluBrowser::limitToNode("C", group(201)), QString("C and PLU_MG=201"));
 
-        auto where = [](PluSearchKind k, const QString &t) {
-            const auto c = PluBrowser::searchCondition(k, t);
-            return c ? c->where : QStringLiteral("<nothing>");
-        };
-        auto loads = [](PluSearchKind k, const QString &t) {
-            return PluBrowser::searchCondition(k, t).value_or(SearchCondition{}).loadsHit;
-        };
+        // Item codes and EAN data by number value; only 12 EAN places load a hit.
         using K = PluSearchKind;
-        QCOMPARE(where(K::PluNo, "12abc"), QString("PLU_No=12 "));
-        QCOMPARE(where(K::PluNo, "0"), QString("<nothing>"));
-        QCOMPARE(where(K::PluNo, "abc"), QString("<nothing>"));
-        QCOMPARE(where(K::PluNo, ""), QString("<nothing>"));
+        const struct {
+            PluSearchKind kind;
+            const char *text, *where;
+            bool loadsHit;
+        } cases[] = {{K::PluNo, "12abc", "PLU_No=12 ", true},
+                     {K::PluNo, "0", nullptr, false},
+                     {K::PluNo, "abc", nullptr, false},
+                     {K::ItemCode, "00123", "PLU_ItemCode='123' ", true},
+                     {K::ItemCode, "12.50x", "PLU_ItemCode='12.5' ", true},
+                     {K::ItemCode, "abc", "PLU_ItemCode='0' ", false},
+                     {K::EanData, "123", "PLU_EANData like'00000000123%%'", false},
+                     {K::EanData, "123456789012", "PLU_EANData like'123456789012%%'", true},
+                     {K::EanData, "1234567890123", "PLU_EANData like'1234567890123%%'", false},
+                     {K::EanData, "O'1", "PLU_EANData like'O''1%%'", false},
+                     {K::Name, "  milk \t", "PLU_Commodity like'%%milk%%'", true},
+                     {K::Name, "O'Neil", "PLU_Commodity like'%%O''Neil%%'", true},
+                     {K::Name, "   ", nullptr, false}};
+        for (const auto &c : cases) {
+            const auto cond = PluBrowser::searchCondition(c.kind, c.text);
+            QCOMPARE(cond.has_value(), c.where != nullptr);
+            if (cond) {
+                QCOMPARE(cond->where, QString(c.where));
+                QVERIFY2(cond->loadsHit == c.loadsHit, c.text);
+            }
+        }
+        const char *patterns[][2] = {{"0000000000000123", "00000000123"},
+                                     {"98765432109876543210", "98765432109876543210"},
+                                     {" 42 ", "00000000042"}, {"12.6", "00000000013"},
+                                     {"-5", "-00000000005"},  {"27ab", "27ab"}};
+        for (const auto &p : patterns)
+            QCOMPARE(PluBrowser::eanPattern(p[0]), QString(p[1]));
 
-        QCOMPARE(where(K::ItemCode, "00123"), QString("PLU_ItemCode='123' "));
-        QCOMPARE(where(K::ItemCode, "12.50x"), QString("PLU_ItemCode='12.5' "));
-        QVERIFY(loads(K::ItemCode, "00123"));
-        QCOMPARE(where(K::ItemCode, "abc"), QString("PLU_ItemCode='0' "));
-        QVERIFY(!loads(K::ItemCode, "abc"));
-
-        QCOMPARE(where(K::EanData, "123"), QString("PLU_EANData like'00000000123%%'"));
-        QVERIFY(!loads(K::EanData, "123"));
-        QVERIFY(loads(K::EanData, "123456789012"));
-        QVERIFY(!loads(K::EanData, "1234567890123"));
-        QCOMPARE(PluBrowser::eanPattern("0000000000000123"), QString("00000000123"));
-        QCOMPARE(PluBrowser::eanPattern("98765432109876543210"), QString("98765432109876543210"));
-        QCOMPARE(PluBrowser::eanPattern(" 42 "), QString("00000000042"));
-        QCOMPARE(PluBrowser::eanPattern("12.6"), QString("00000000013"));
-        QCOMPARE(PluBrowser::eanPattern("-5"), QString("-00000000005"));
-        QCOMPARE(PluBrowser::eanPattern("27ab"), QString("27ab"));
-        QCOMPARE(where(K::EanData, "O'1"), QString("PLU_EANData like'O''1%%'"));
-
-        QCOMPARE(where(K::Name, "  milk \t"), QString("PLU_Commodity like'%%milk%%'"));
-        QCOMPARE(where(K::Name, "O'Neil"), QString("PLU_Commodity like'%%O''Neil%%'"));
-        QCOMPARE(where(K::Name, "   "), QString("<nothing>"));
-
-        QCOMPARE(PluBrowser::pageBoxValue("999"), 999);
         QCOMPARE(PluBrowser::pageBoxValue("abc"), 0);
         QCOMPARE(PluBrowser::pageBoxValue(" 12abc"), 12);
         QCOMPARE(PluBrowser::pageBoxValue("99999999999999999999"), std::numeric_limits<qint32>::max());
@@ -159,34 +147,26 @@ private slots:
         QCOMPARE(all.size(), 22);
 
         QVERIFY(b.showNode(group(201)));
-        QCOMPARE(b.currentPage, 1);
         QCOMPARE(b.pageCount, 3);
         QCOMPARE(b.currentMainGroup, 201);
-        QCOMPARE(v.column(kNo), all.mid(0, 10));
-        QVERIFY(!b.previousEnabled());
-        QVERIFY(b.nextEnabled());
-
-        QVERIFY(b.nextPage());
-        QCOMPARE(v.column(kNo), all.mid(10, 10));
-        QVERIFY(b.previousEnabled() && b.nextEnabled());
-        QVERIFY(b.nextPage() && b.nextPage());
+        // Next and previous stop at the ends.
+        QVERIFY(b.nextPage() && b.nextPage() && b.nextPage());
         QCOMPARE(b.currentPage, 3);
-        QCOMPARE(v.column(kNo), all.mid(20));
         QVERIFY(b.previousEnabled() && !b.nextEnabled());
+        QVERIFY(b.previousPage() && b.previousPage() && b.previousPage());
+        QCOMPARE(b.currentPage, 1);
+        QVERIFY(!b.previousEnabled() && b.nextEnabled());
 
-        QVERIFY(b.pageBox("999"));
-        QCOMPARE(b.currentPage, 3);
-        QVERIFY(b.pageBox("abc"));
-        QCOMPARE(b.currentPage, 1);
-        QCOMPARE(v.column(kNo), all.mid(0, 10));
-        QVERIFY(b.pageBox("99999999999999999999"));
-        QCOMPARE(b.currentPage, 3);
-        QVERIFY(b.pageBox("-4"));
-        QCOMPARE(b.currentPage, 1);
-        QVERIFY(b.pageBox("2"));
-        QCOMPARE(v.column(kNo), all.mid(10, 10));
-        QVERIFY(b.previousPage() && b.previousPage());
-        QCOMPARE(b.currentPage, 1);
+        // The page box clamps into 1..pageCount.
+        const struct {
+            const char *text;
+            int page;
+        } boxes[] = {{"999", 3}, {"abc", 1}, {"99999999999999999999", 3}, {"-4", 1}, {"2", 2}};
+        for (const auto &c : boxes) {
+            QVERIFY(b.pageBox(c.text));
+            QCOMPARE(b.currentPage, c.page);
+            QCOMPARE(v.column(kNo), all.mid((c.page - 1) * 10, 10));
+        }
         QVERIFY(b.lastPage());
         QCOMPARE(b.currentPage, 3);
         QVERIFY(b.firstPage());
@@ -229,97 +209,67 @@ private slots:
     {
         PageView v;
         PluBrowser b(*m_state, v);
-        using K = PluSearchKind;
         QVERIFY(b.showNode(kStore));
 
-        // Name: blanks around the word, any case, every department.
-        QStringList hits;
-        PluSearchResult r = b.search(K::Name, "  milk ", kStore);
-        QVERIFY(r.ran && !r.failed && r.hit);
-        QCOMPARE(r.editorState, QString("EDIT"));
-        QCOMPARE(b.pageCount, 2);
-        QCOMPARE(b.firstHit, r.firstHit);
-        QCOMPARE(QString::number(r.firstHit), v.column(kNo).value(0));
-
-        r = b.search(K::Name, "milk", dept(3));
-        QVERIFY(r.hit);
-        hits = v.column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9002", "9003"}));
-        r = b.search(K::Name, "milk", group(302));
-        QCOMPARE(v.column(kNo), QStringList{"9003"});
-        QCOMPARE(r.firstHit, 9003);
-        r = b.search(K::Name, "O'Neil", kStore);
-        QCOMPARE(v.column(kName), QStringList{"O'Neil's MILK"});
+        auto sorted = [&] {
+            QStringList hits = v.column(kNo);
+            hits.sort();
+            return hits;
+        };
+        // Names: blanks around the word, any case. PLU numbers: the numeric
+        // prefix. Item codes by number value: 00123 finds 123, not 00123. EAN
+        // data: 123 looks for 00000000123...; only 12 places load a hit,
+        // leading zeros are no places. A hit opens the editor on it, a miss
+        // offers a new PLU (SAVE for a PLU number).
+        using K = PluSearchKind;
+        const struct {
+            PluSearchKind kind;
+            const char *text;
+            PluNode node;
+            QStringList hits;
+            bool hit;
+            const char *editor;
+        } cases[] = {{K::Name, "milk", dept(3), {"9002", "9003"}, true, "EDIT"},
+                     {K::Name, "milk", group(302), {"9003"}, true, "EDIT"},
+                     {K::Name, "O'Neil", kStore, {"9003"}, true, "EDIT"},
+                     {K::PluNo, "12abc", kStore, {"12"}, true, "EDIT"},
+                     {K::PluNo, "12", dept(2), {}, false, "SAVE"},
+                     {K::ItemCode, "00123", kStore, {"9001", "9003", "9005"}, true, "EDIT"},
+                     {K::ItemCode, "123", dept(2), {"9005"}, true, "EDIT"},
+                     {K::ItemCode, "123", group(101), {"9001"}, true, "EDIT"},
+                     {K::ItemCode, "123", dept(4), {}, false, "NEW"},
+                     {K::EanData, "123", kStore, {"9001", "9004", "9005"}, false, "NEW"},
+                     {K::EanData, "123", dept(4), {"9004"}, false, "NEW"},
+                     {K::EanData, "271003000000", kStore, {"3"}, true, "EDIT"},
+                     {K::EanData, "027100300000", kStore, {"3"}, false, "NEW"}};
+        for (const auto &c : cases) {
+            const PluSearchResult r = b.search(c.kind, c.text, c.node);
+            QVERIFY2(r.ran && !r.failed, c.text);
+            QCOMPARE(sorted(), c.hits);
+            QCOMPARE(r.hit, c.hit);
+            QCOMPARE(r.editorState, QString(c.editor));
+            QCOMPARE(QString::number(r.firstHit), v.column(kNo).value(0, "0"));
+            QCOMPARE(b.firstHit, r.firstHit);
+        }
+        QCOMPARE(b.pageCount, 1);
         QVERIFY(m_root.ui.messages.isEmpty());
 
-        // A box of blanks does nothing at all.
+        // A box of blanks, 0 as a PLU number or no node does nothing at all.
         const QVector<QStringList> before = v.rows;
         const QString saved = b.pageQuery().savedQuery();
-        r = b.search(K::Name, "   ", kStore);
+        PluSearchResult r = b.search(K::Name, "   ", kStore);
         QVERIFY(!r.ran);
         QVERIFY(r.editorState.isEmpty());
+        QVERIFY(!b.search(K::PluNo, "0", kStore).ran);
+        QVERIFY(!b.search(K::PluNo, "12", {PluNodeKind::None, ""}).ran);
         QCOMPARE(v.rows, before);
         QCOMPARE(b.pageQuery().savedQuery(), saved);
-        QCOMPARE(b.firstHit, 9003);
-
-        // PLU number: the numeric prefix; 0 and letters do nothing.
-        r = b.search(K::PluNo, "12abc", kStore);
-        QVERIFY(r.hit);
-        QCOMPARE(v.column(kNo), QStringList{"12"});
-        r = b.search(K::PluNo, "12", dept(2));
-        QVERIFY(r.ran && !r.hit);
-        QCOMPARE(r.editorState, QString("SAVE"));
-        QVERIFY(v.rows.isEmpty());
-        QCOMPARE(b.firstHit, 0);
-        QCOMPARE(b.currentPage, 1);
-        QCOMPARE(b.pageCount, 1);
-        QVERIFY(!b.search(K::PluNo, "0", kStore).ran);
-        QVERIFY(!b.search(K::PluNo, "abc", kStore).ran);
-        QVERIFY(!b.search(K::PluNo, "", kStore).ran);
-        QVERIFY(!b.search(K::PluNo, "12", {PluNodeKind::None, ""}).ran);
-
-        // Item code by number value: 00123 finds 123, not 00123.
-        r = b.search(K::ItemCode, "00123", kStore);
-        QVERIFY(r.hit);
-        hits = v.column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9001", "9003", "9005"}));
-        r = b.search(K::ItemCode, "123", dept(2));
-        QCOMPARE(v.column(kNo), QStringList{"9005"});
-        r = b.search(K::ItemCode, "123", group(101));
-        QCOMPARE(v.column(kNo), QStringList{"9001"});
-        r = b.search(K::ItemCode, "123", dept(4));
-        QVERIFY(!r.hit);
-        QCOMPARE(r.editorState, QString("NEW"));
-
-        // EAN data: 123 looks for 00000000123...; only 12 places load a hit.
-        r = b.search(K::EanData, "123", kStore);
-        hits = v.column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9001", "9004", "9005"}));
-        QVERIFY(!r.hit);
-        QCOMPARE(QString::number(r.firstHit), v.column(kNo).value(0));
-        QCOMPARE(r.editorState, QString("NEW"));
-        r = b.search(K::EanData, "271003000000", kStore);
-        QVERIFY(r.hit);
-        QCOMPARE(r.firstHit, 3);
-        QCOMPARE(v.column(kEan), QStringList{"27100300000001"});
-        // Leading zeros are no places: an 11-place pattern lists its rows
-        // but loads none.
-        r = b.search(K::EanData, "027100300000", kStore);
-        QVERIFY(!r.hit);
-        QVERIFY(v.column(kNo).contains("3"));
-        r = b.search(K::EanData, "123", dept(4));
-        QCOMPARE(v.column(kNo), QStringList{"9004"});
-        r = b.search(K::EanData, "123", group(202));
-        QCOMPARE(v.column(kNo), QStringList{"9005"});
 
         // A search keeps the page number, clamped to its own result.
         QVERIFY(b.showNode(kStore));
         QVERIFY(b.pageBox("4"));
         QCOMPARE(b.currentPage, 4);
-        r = b.search(K::Name, "milk", kStore);
+        r = b.search(PluSearchKind::Name, "  milk ", kStore);
         QCOMPARE(b.currentPage, 2);
         QCOMPARE(b.pageCount, 2);
         QCOMPARE(v.rows.size(), 6);
@@ -345,20 +295,24 @@ private slots:
                 out << QString::number(c.column) + (c.ascending ? "" : "d");
             return out.join(',');
         };
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({}, 2, false, &changed)), QString("2"));
-        QVERIFY(changed);
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({{0, true}, {2, false}}, 5, false, &changed)),
-                 QString("5"));
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({{0, true}, {2, false}}, 5, true, &changed)),
-                 QString("0,2d,5"));
-        QVERIFY(changed);
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({{0, true}, {2, false}}, 2, true, &changed)),
-                 QString("0,2d"));
-        QVERIFY(!changed);
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({{2, true}}, 2, false, &changed)), QString("2"));
-        QVERIFY(!changed);
-        QCOMPARE(cols(PluBrowser::sortAfterHeaderPress({{2, false}}, 2, false, &changed)), QString("2"));
-        QVERIFY(changed);
+        // A plain press sorts by that column alone, Ctrl adds it behind the
+        // others; a press that changes nothing says so.
+        const struct {
+            S before;
+            int column;
+            bool ctrl;
+            const char *after;
+            bool changed;
+        } presses[] = {{{}, 2, false, "2", true},
+                       {{{0, true}, {2, false}}, 5, false, "5", true},
+                       {{{0, true}, {2, false}}, 5, true, "0,2d,5", true},
+                       {{{0, true}, {2, false}}, 2, true, "0,2d", false},
+                       {{{2, true}}, 2, false, "2", false},
+                       {{{2, false}}, 2, false, "2", true}};
+        for (const auto &p : presses) {
+            QCOMPARE(cols(PluBrowser::sortAfterHeaderPress(p.before, p.column, p.ctrl, &changed)), QString(p.after));
+            QCOMPARE(changed, p.changed);
+        }
 
         const PluFieldTable &f = m_state->pluFields;
         QString bad;
@@ -369,7 +323,7 @@ private slots:
         QCOMPARE(bad, QString("Nope"));
         QVERIFY(!PluBrowser::parseSortList(f, "PLU_No:sideways", &bad));
         QVERIFY(!PluBrowser::parseSortList(f, "PLU_No,,PLU_MG", &bad));
-        QVERIFY(!PluBrowser::parseSortList(f, "PLU_MG,plu_mg:desc", &bad));
+        QVERIFY(!PluBrowser::parseSortList(f, "PLU_MG,plu_mg:desc", &bad)); // twice
         QCOMPARE(bad, QString("plu_mg:desc"));
 
         PageView v;
@@ -400,11 +354,6 @@ private slots:
             "select PLU_No from PLU where PLU_MG in (select MG_No from MG where DP_No=2) "
             "order by PLU_UPrice desc, PLU_No limit 10");
         QCOMPARE(v.column(kNo), order);
-        double last = 1e9;
-        for (const QString &p : v.column(kPrice)) {
-            QVERIFY(p.toDouble() <= last);
-            last = p.toDouble();
-        }
     }
 
     void cleanupTestCase() { m_state.reset(); }

@@ -1,21 +1,19 @@
 // The PLU list of the main window driven through its real controls: the
-// tree, the page bar, the query box, the list header and its rows.
+// tree, the page bar, the query boxes, the list header and its rows. The
+// paging and search rules themselves are the browser's (manage tests).
 
 #include "UiTestSupport.h"
-#include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/IniFile.h"
 #include "core/PluFields.h"
 #include "ui/Commands.h"
-#include "ui/MainWindow.h"
 #include "ui/PagePane.h"
 #include "ui/PluListController.h"
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
-#include "ui/StoreTreePane.h"
 
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -29,6 +27,8 @@ namespace {
 
 constexpr int kNo = 0, kPrice = 2, kMg = 7;
 
+void Click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
+
 } // namespace
 
 class TestPluList : public QObject {
@@ -36,71 +36,49 @@ class TestPluList : public QObject {
 
 private:
     TestDataRoot m_root;
-    QueuedSignIn m_signIn;
-    std::unique_ptr<AppState> m_state;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<Session> m_session;
 
-    PluListWidget *list() const { return m_window->pluList(); }
-    PagePane *bar() const { return m_window->pagePane(); }
-    QueryPane *query() const { return m_window->queryPane(); }
-    StoreTreePane *tree() const { return m_window->storeTree(); }
+    AppState &state() { return *m_session->state; }
+    MainWindow *window() const { return m_session->window.get(); }
+    PluListWidget *list() const { return window()->pluList(); }
+    PagePane *bar() const { return window()->pagePane(); }
+    QueryPane *query() const { return window()->queryPane(); }
+    StoreTreePane *tree() const { return window()->storeTree(); }
+    QStringList values(const QString &sql) { return SqlColumn(state(), sql); }
 
-    void run(const QString &sql) { QVERIFY2(QueryKorvoDB(*m_state, sql).has_value(), qPrintable(sql)); }
-
-    QStringList values(const QString &sql)
-    {
-        QStringList out;
-        auto q = QueryKorvoDB(*m_state, sql);
-        while (q && q->next())
-            out << q->value(0).toString();
-        return out;
-    }
-
-    QStringList column(int c) const
+    QStringList column(int c, bool selectedOnly = false) const
     {
         QStringList out;
         for (int r = 0; r < list()->rowCount(); ++r)
-            out << list()->rowCells(r).value(c);
+            if (!selectedOnly || list()->selectedRowNumbers().contains(r))
+                out << list()->rowCells(r).value(c);
         return out;
     }
-
-    QStringList selectedPlus() const
+    QStringList sortedNumbers() const
     {
-        QStringList out;
-        for (int r : list()->selectedRowNumbers())
-            out << list()->rowCells(r).value(kNo);
+        QStringList out = column(kNo);
+        out.sort();
         return out;
     }
 
     QString pageBar() const
     {
         return bar()->txtPageNo->text() + "/" + bar()->txtPageCount->text()
-             + (bar()->cmdPrevious->isEnabled() ? " prev" : "")
-             + (bar()->cmdNext->isEnabled() ? " next" : "");
+             + (bar()->cmdPrevious->isEnabled() ? " prev" : "") + (bar()->cmdNext->isEnabled() ? " next" : "");
     }
 
     void clickNode(const QString &key)
     {
         QTreeWidgetItem *node = tree()->findNode(key);
         QVERIFY2(node, qPrintable(key));
-        tree()->scrollToItem(node);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(node).center());
+        ClickNode(tree(), node);
         QCOMPARE(tree()->selectedNode(), node);
     }
 
-    static void click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
-
-    // Types into a box the way a person does: focus, select, type.
-    static void type(QLineEdit *box, const QString &text)
+    // Types into the page box and moves the focus on to another control.
+    void typePage(const QString &text)
     {
-        box->setFocus(Qt::MouseFocusReason);
-        box->selectAll();
-        QTest::keyClicks(box, text);
-    }
-
-    void leavePageBox()
-    {
-        // Focus moves on to another control of the window.
+        TypeInto(bar()->txtPageNo, text);
         query()->txtQueryByPLUNo->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
     }
@@ -118,15 +96,14 @@ private:
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, mods, r.center());
     }
 
-    void addPlu(int no, int mg, const QString &name, const QString &itemCode = {},
-                const QString &ean = {})
+    void addPlu(int no, int mg, const QString &name, const QString &itemCode = {}, const QString &ean = {})
     {
-        run(QStringLiteral("insert into PLU(PLU_No,PLU_MG,PLU_Commodity,PLU_ItemCode,PLU_EANData,"
-                           "PLU_UPrice) values(%1,%2,%3,%4,%5,1)")
-                .arg(no)
-                .arg(mg)
-                .arg(SqlValue(ValueKind::Text, name), SqlValue(ValueKind::Text, itemCode),
-                     SqlValue(ValueKind::Text, ean)));
+        QVERIFY(QueryKorvoDB(state(), QStringLiteral("insert into PLU(PLU_No,PLU_MG,PLU_Commodity,PLU_ItemCode,"
+                                                     "PLU_EANData,PLU_UPrice) values(%1,%2,%3,%4,%5,1)")
+                                          .arg(no)
+                                          .arg(mg)
+                                          .arg(SqlValue(ValueKind::Text, name), SqlValue(ValueKind::Text, itemCode),
+                                               SqlValue(ValueKind::Text, ean))));
     }
 
 private slots:
@@ -134,68 +111,58 @@ private slots:
     {
         qRegisterMetaType<korvo::PluSearchResult>();
         QVERIFY2(m_root.ok(), qPrintable(m_root.error()));
-        m_state = m_root.loadedState();
-        QVERIFY(m_state);
-        m_state->settings.PLUPageSize = 10;
-        run("insert into DEPT(DP_No,DP_Name,ST_No) values(5,'Empty',1)");
+        {
+            auto setup = m_root.loadedState();
+            QVERIFY(setup);
+            QVERIFY(QueryKorvoDB(*setup, "insert into DEPT(DP_No,DP_Name,ST_No) values(5,'Empty',1)"));
+            CloseDBConnections(*setup);
+        }
+        QVERIFY(WriteIniString("Setting", "PLUPageSize", "10", m_root.iniPath()));
+        m_session = std::make_unique<Session>(m_root);
+        QVERIFY(m_session->ok());
         addPlu(9001, 101, "Milk whole", "123", "0000000012345");
         addPlu(9002, 301, "Buttermilk");
         addPlu(9003, 302, "O'Neil's milk", "123");
         addPlu(9004, 401, "milk loaf", "", "000000001239");
         for (int i = 0; i < 12; ++i)
             addPlu(9100 + i, 102, QStringLiteral("Test milk %1").arg(i));
-        m_window = std::make_unique<MainWindow>(*m_state, &m_signIn);
-        m_window->setProgramEnder([] {});
-        m_window->resize(1200, 900);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
-    void startsOnTheStore()
-    {
-        const int all = values("select count(*) from PLU").value(0).toInt();
-        QCOMPARE(StoreTreePane::kindOf(tree()->selectedNode()), NodeKind::Store);
-        QCOMPARE(list()->rowCount(), 10);
-        QCOMPARE(pageBar(), QString("1/%1 next").arg((all + 9) / 10));
-        QCOMPARE(column(kNo), values("select PLU_No from PLU order by PLU_No limit 10"));
+        window()->resize(1200, 900);
+        QVERIFY(m_session->show());
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
     }
 
     void pagingThroughTheBar()
     {
+        // The start shows the store's first page.
+        QCOMPARE(StoreTreePane::kindOf(tree()->selectedNode()), NodeKind::Store);
+        QCOMPARE(column(kNo), values("select PLU_No from PLU order by PLU_No limit 10"));
+        QVERIFY(pageBar().startsWith("1/") && pageBar().endsWith(" next"));
+
         const QStringList all = values("select PLU_No from PLU where PLU_MG=201 order by PLU_No");
         QCOMPARE(all.size(), 22);
-        bar()->txtPageNo->clear();
-        click(bar()->cmdFirstPage);
+        Click(bar()->cmdFirstPage);
         clickNode("MG201");
         QCOMPARE(pageBar(), QString("1/3 next"));
-        QCOMPARE(column(kNo), all.mid(0, 10));
-
-        click(bar()->cmdNext);
+        Click(bar()->cmdNext);
         QCOMPARE(pageBar(), QString("2/3 prev next"));
         QCOMPARE(column(kNo), all.mid(10, 10));
-        click(bar()->cmdLastPage);
+        Click(bar()->cmdLastPage);
         QCOMPARE(pageBar(), QString("3/3 prev"));
         QCOMPARE(column(kNo), all.mid(20));
-        click(bar()->cmdPrevious);
+        Click(bar()->cmdPrevious);
         QCOMPARE(pageBar(), QString("2/3 prev next"));
-        click(bar()->cmdFirstPage);
+        Click(bar()->cmdFirstPage);
         QCOMPARE(pageBar(), QString("1/3 next"));
 
-        // The page box applies when the focus leaves it, clamped.
-        type(bar()->txtPageNo, "999");
-        QCOMPARE(list()->rowCount(), 10); // typing alone runs nothing
-        leavePageBox();
+        // The page box applies when the focus leaves it or on Return, clamped.
+        TypeInto(bar()->txtPageNo, "999");
+        QCOMPARE(column(kNo), all.mid(0, 10)); // typing alone runs nothing
+        typePage("999");
         QCOMPARE(pageBar(), QString("3/3 prev"));
-        QCOMPARE(column(kNo), all.mid(20));
-        type(bar()->txtPageNo, "abc");
-        leavePageBox();
+        typePage("abc");
         QCOMPARE(pageBar(), QString("1/3 next"));
-        type(bar()->txtPageNo, "99999999999999999999");
-        leavePageBox();
-        QCOMPARE(pageBar(), QString("3/3 prev"));
-        type(bar()->txtPageNo, "2");
+        TypeInto(bar()->txtPageNo, "2");
         QTest::keyClick(bar()->txtPageNo, Qt::Key_Return);
         QCOMPARE(pageBar(), QString("2/3 prev next"));
         QCOMPARE(column(kNo), all.mid(10, 10));
@@ -209,87 +176,56 @@ private slots:
 
     void searchesThroughTheBoxes()
     {
-        QSignalSpy searched(m_window->pluListController(), &PluListController::searched);
+        QSignalSpy searched(window()->pluListController(), &PluListController::searched);
         auto lastResult = [&] { return searched.last().at(0).value<PluSearchResult>(); };
-
-        // Name under a department: only its main groups, the hit selected.
+        // Each box searches by Return (or Enter) and by its button, under the
+        // selected node; a hit is selected in the list.
+        auto search = [&](QLineEdit *box, const QString &text, QPushButton *button = nullptr) {
+            TypeInto(box, text);
+            if (button)
+                Click(button);
+            else
+                QTest::keyClick(box, box == query()->txtQueryByPLUNo ? Qt::Key_Enter : Qt::Key_Return);
+        };
         clickNode("Dept3");
-        type(query()->txtQueryByPLUName, "  milk ");
-        QTest::keyClick(query()->txtQueryByPLUName, Qt::Key_Return);
-        QCOMPARE(searched.size(), 1);
-        QStringList hits = column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9002", "9003"}));
-        QVERIFY(lastResult().hit);
-        QCOMPARE(lastResult().editorState, QString("EDIT"));
-        QCOMPARE(selectedPlus(), QStringList{QString::number(lastResult().firstHit)});
-        QCOMPARE(pageBar(), QString("1/1"));
-
-        // Under a main group by the button.
+        search(query()->txtQueryByPLUName, "  milk ");
+        QCOMPARE(sortedNumbers(), (QStringList{"9002", "9003"}));
+        QCOMPARE(column(kNo, true), QStringList{QString::number(lastResult().firstHit)});
         clickNode("MG302");
-        click(query()->cmdQueryByName);
+        search(query()->txtQueryByPLUName, "milk", query()->cmdQueryByName);
         QCOMPARE(column(kNo), QStringList{"9003"});
-        QCOMPARE(column(kMg), QStringList{"302"});
-
-        // Blanks only: nothing happens at all.
-        const QStringList before = column(kNo);
-        type(query()->txtQueryByPLUName, "   ");
-        QTest::keyClick(query()->txtQueryByPLUName, Qt::Key_Return);
+        // Blanks only, or 0 as a PLU number: nothing happens at all.
+        search(query()->txtQueryByPLUName, "   ");
+        search(query()->txtQueryByPLUNo, "0", query()->cmdQuerybyPLUNo);
         QCOMPARE(searched.size(), 2);
-        QCOMPARE(column(kNo), before);
-
-        // PLU number under the store: numeric prefix; 0 does nothing.
         clickNode("Root");
-        type(query()->txtQueryByPLUNo, "12abc");
-        QTest::keyClick(query()->txtQueryByPLUNo, Qt::Key_Enter);
-        QCOMPARE(column(kNo), QStringList{"12"});
-        QCOMPARE(selectedPlus(), QStringList{"12"});
-        type(query()->txtQueryByPLUNo, "0");
-        QTest::keyClick(query()->txtQueryByPLUNo, Qt::Key_Return);
-        QCOMPARE(searched.size(), 3);
-        QCOMPARE(column(kNo), QStringList{"12"});
-        // Not under the department it is not in.
+        search(query()->txtQueryByPLUNo, "12abc");
+        QCOMPARE(column(kNo, true), QStringList{"12"});
         clickNode("Dept2");
-        type(query()->txtQueryByPLUNo, "12");
-        click(query()->cmdQuerybyPLUNo);
+        search(query()->txtQueryByPLUNo, "12", query()->cmdQuerybyPLUNo);
         QCOMPARE(list()->rowCount(), 0);
-        QVERIFY(!lastResult().hit);
         QCOMPARE(lastResult().editorState, QString("SAVE"));
-
-        // Item code by number value, EAN data with a short entry: rows
-        // listed, no hit selected.
         clickNode("Root");
-        type(query()->txtQueryByItemCode, "00123");
-        QTest::keyClick(query()->txtQueryByItemCode, Qt::Key_Return);
-        hits = column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9001", "9003"}));
-        type(query()->txtQueryByEANData, "123");
-        QTest::keyClick(query()->txtQueryByEANData, Qt::Key_Return);
-        hits = column(kNo);
-        hits.sort();
-        QCOMPARE(hits, (QStringList{"9001", "9004"}));
-        QVERIFY(!lastResult().hit);
-        QCOMPARE(lastResult().editorState, QString("NEW"));
-        QVERIFY(selectedPlus().isEmpty());
+        search(query()->txtQueryByItemCode, "00123");
+        QCOMPARE(sortedNumbers(), (QStringList{"9001", "9003"}));
+        search(query()->txtQueryByEANData, "123");
+        QCOMPARE(sortedNumbers(), (QStringList{"9001", "9004"}));
+        QVERIFY(column(kNo, true).isEmpty()); // a short EAN selects none
 
-        // A search from page 4 shows the last page of its 2-page result,
-        // and the page commands then page through the result.
+        // A search from page 4 shows the last page of its 2-page result, and
+        // the page commands then page through the result.
         clickNode("Dept1");
-        type(bar()->txtPageNo, "4");
+        TypeInto(bar()->txtPageNo, "4");
         QTest::keyClick(bar()->txtPageNo, Qt::Key_Return);
-        QCOMPARE(bar()->txtPageNo->text(), QString("4"));
-        type(query()->txtQueryByPLUName, "milk");
-        QTest::keyClick(query()->txtQueryByPLUName, Qt::Key_Return);
+        search(query()->txtQueryByPLUName, "milk");
         QCOMPARE(pageBar(), QString("2/2 prev"));
         QCOMPARE(list()->rowCount(), 3); // 13 hits in department 1
-        click(bar()->cmdPrevious);
+        Click(bar()->cmdPrevious);
         QCOMPARE(pageBar(), QString("1/2 next"));
         for (const QString &mg : column(kMg))
             QVERIFY2(QStringList({"101", "102", "103"}).contains(mg), qPrintable(mg));
 
         // A search box selects its whole text when it gets the focus.
-        leavePageBox();
         query()->txtQueryByItemCode->setText("4711");
         QTest::mouseClick(query()->txtQueryByItemCode, Qt::LeftButton);
         QTRY_COMPARE(query()->txtQueryByItemCode->selectedText(), QString("4711"));
@@ -298,19 +234,16 @@ private slots:
     void sortByHeaderClicks()
     {
         clickNode("MG201");
-        click(bar()->cmdFirstPage);
+        Click(bar()->cmdFirstPage);
+        const QString priceCaption = state().pluFields.at(kPrice).Caption;
         clickHeader(kPrice);
         QCOMPARE(list()->sortColumns().size(), 1);
-        QCOMPARE(list()->sortColumns()[0].column, kPrice);
-        QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG=201 "
-                                     "order by PLU_UPrice, PLU_No limit 10"));
-        const QString priceCaption = m_state->pluFields.at(kPrice).Caption;
+        QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG=201 order by PLU_UPrice, PLU_No limit 10"));
         QCOMPARE(list()->horizontalHeaderItem(kPrice)->text(), priceCaption + " \u25B2");
 
-        // Ctrl adds a column behind the first.
+        // Ctrl adds a column behind the first; the order holds for the next node.
         clickHeader(kMg, Qt::ControlModifier);
         QCOMPARE(list()->sortColumns().size(), 2);
-        QCOMPARE(list()->sortColumns()[1].column, kMg);
         QCOMPARE(list()->horizontalHeaderItem(kPrice)->text(), priceCaption + " \u25B21");
         QVERIFY(list()->horizontalHeaderItem(kMg)->text().endsWith(" \u25B22"));
         clickNode("Dept2");
@@ -320,62 +253,45 @@ private slots:
         // A plain click sorts by that column alone.
         clickHeader(kNo);
         QCOMPARE(list()->sortColumns().size(), 1);
-        QCOMPARE(list()->sortColumns()[0].column, kNo);
         QCOMPARE(list()->horizontalHeaderItem(kPrice)->text(), priceCaption);
         QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG in (select MG_No from MG "
                                      "where DP_No=2) order by PLU_No limit 10"));
     }
 
-    void selectionBindsTheEditCommands()
+    void selectionPicksTheRow()
     {
         clickNode("MG201");
-        click(bar()->cmdFirstPage);
-        QSignalSpy picked(m_window->pluListController(), &PluListController::rowPicked);
-        QAction *edit = m_window->command(cmd::EditPlu);
-        QAction *del = m_window->command(cmd::DeletePlu);
-        QVERIFY(edit && del);
-        list()->clearSelection();
-        QVERIFY(!edit->isEnabled() && !del->isEnabled());
-
+        Click(bar()->cmdFirstPage);
+        QSignalSpy picked(window()->pluListController(), &PluListController::rowPicked);
         clickRow(1);
-        QVERIFY(edit->isEnabled() && del->isEnabled());
         QCOMPARE(picked.size(), 1);
         QCOMPARE(picked.last().at(0).toInt(), column(kNo).value(1).toInt());
-        QCOMPARE(m_window->pluListController()->browser().firstHit, column(kNo).value(1).toInt());
-
-        clickRow(3, Qt::ControlModifier);
-        QCOMPARE(list()->selectedRowCount(), 2);
-        QVERIFY(!edit->isEnabled() && del->isEnabled());
+        QCOMPARE(window()->pluListController()->browser().firstHit, column(kNo).value(1).toInt());
         // The row event takes the first selected row.
+        clickRow(3, Qt::ControlModifier);
         QCOMPARE(picked.last().at(0).toInt(), column(kNo).value(1).toInt());
-
         // A new page has no selection.
-        click(bar()->cmdNext);
+        Click(bar()->cmdNext);
         QCOMPARE(list()->selectedRowCount(), 0);
-        QVERIFY(!edit->isEnabled() && !del->isEnabled());
+        QVERIFY(!window()->command(cmd::DeletePlu)->isEnabled());
     }
 
     void refreshKeepsThePage()
     {
         clickNode("MG201");
-        click(bar()->cmdFirstPage);
-        click(bar()->cmdNext);
-        QCOMPARE(pageBar(), QString("2/3 prev next"));
+        Click(bar()->cmdFirstPage);
+        Click(bar()->cmdNext);
         addPlu(9500, 201, "Veal cheeks");
-        m_window->dispatch(cmd::Refresh);
+        window()->dispatch(cmd::Refresh);
         // The tree is rebuilt with the store selected, on the same page.
         QCOMPARE(StoreTreePane::kindOf(tree()->selectedNode()), NodeKind::Store);
         const int all = values("select count(*) from PLU").value(0).toInt();
         QCOMPARE(pageBar(), QString("2/%1 prev next").arg((all + 9) / 10));
-        click(bar()->cmdLastPage);
+        Click(bar()->cmdLastPage);
         QCOMPARE(column(kNo).constLast(), QString("9500"));
     }
 
-    void cleanupTestCase()
-    {
-        m_window.reset();
-        m_state.reset();
-    }
+    void cleanupTestCase() { m_session.reset(); }
 };
 
 QTEST_MAIN(TestPluList)

@@ -1,18 +1,15 @@
 // The sign-in dialog over a real Users.db: first start, wrong passwords,
 // cancelling, and its texts in every language.
 
-#include "common/TestSupport.h"
+#include "UiTestSupport.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
+#include "i18n/Permissions.h"
 #include "i18n/Users.h"
 #include "ui/SignInDialog.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTimer>
 #include <QtTest>
 
 using namespace korvo;
@@ -20,221 +17,157 @@ using namespace korvo::test;
 
 namespace {
 
-QString UsersPath(const TestDataRoot &root)
-{
-    return root.path() + QStringLiteral("Database/") + DatabaseFileName(DbKind::Users);
-}
+QString UsersPath(const TestDataRoot &root) { return root.path() + "Database/" + DatabaseFileName(DbKind::Users); }
 
-QLineEdit *Box(SignInDialog &dlg, const char *name)
-{
-    return dlg.findChild<QLineEdit *>(QLatin1String(name));
-}
+QLineEdit *Box(QWidget &dlg, const char *name) { return dlg.findChild<QLineEdit *>(QLatin1String(name)); }
+QPushButton *Button(QWidget &dlg, const char *name) { return dlg.findChild<QPushButton *>(QLatin1String(name)); }
 
-void TypeInto(QLineEdit *box, const QString &text)
+// Types the name and password (and the confirmation when given), then OK.
+void SignIn(SignInDialog &dlg, const QString &name, const QString &password, const QString &confirm = {})
 {
-    box->clear();
-    QTest::keyClicks(box, text);
-}
-
-void ClickOk(SignInDialog &dlg)
-{
-    QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
-}
-
-QString UserType(const TestDataRoot &root, const QString &name)
-{
-    QString type;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check_users"));
-        db.setDatabaseName(UsersPath(root));
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("select type from Users where UserName=?"));
-            q.addBindValue(name);
-            if (q.exec() && q.next())
-                type = q.value(0).toString();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check_users"));
-    return type;
+    TypeInto(Box(dlg, "txtUserName"), name);
+    TypeInto(Box(dlg, "txtPassword"), password);
+    if (!confirm.isNull())
+        TypeInto(Box(dlg, "txtConfirmPassword"), confirm);
+    QTest::mouseClick(Button(dlg, "cmdOK"), Qt::LeftButton);
 }
 
 } // namespace
 
 class TestSignIn : public QObject {
     Q_OBJECT
+
+private:
+    std::unique_ptr<TestDataRoot> m_root;
+    ScriptedUi &ui() { return m_root->ui; }
+
+    void addAnn()
+    {
+        UserDirectory users(UsersPath(*m_root));
+        QVERIFY(users.addUser("ann", "pw-1", "USER"));
+    }
+
 private slots:
-    void firstStartCreatesTheAdministrator();
-    void wrongPasswordLetsTheUserRetry();
-    void cancelReturnsNoName();
-    void textsComeFromTheLanguageDatabase();
-};
-
-void TestSignIn::firstStartCreatesTheAdministrator()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    SignInDialog dlg(root.path(), &root.ui);
-    QVERIFY(dlg.directoryOpen());
-    QVERIFY(dlg.createsAdministrator());
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QVERIFY(Box(dlg, "txtConfirmPassword")->isVisible());
-    QVERIFY(dlg.findChild<QLabel *>(QStringLiteral("lblNewAdministrator"))->isVisible());
-
-    // An empty password is refused.
-    TypeInto(Box(dlg, "txtUserName"), QStringLiteral("boss"));
-    ClickOk(dlg);
-    QCOMPARE(root.ui.messages.size(), 1);
-    QCOMPARE(root.ui.messages.last().text, dlg.texts().text(QStringLiteral("msgEmptyPassword")));
-    QCOMPARE(root.ui.messages.last().icon, MsgIcon::Critical);
-
-    // Two different passwords are refused; nothing is stored.
-    TypeInto(Box(dlg, "txtPassword"), QStringLiteral("s3cret"));
-    TypeInto(Box(dlg, "txtConfirmPassword"), QStringLiteral("s3creT"));
-    ClickOk(dlg);
-    QCOMPARE(root.ui.messages.size(), 2);
-    QCOMPARE(root.ui.messages.last().text, dlg.texts().text(QStringLiteral("msgPasswordMismatch")));
-    QVERIFY(dlg.isVisible());
-    QVERIFY(dlg.signedInName().isEmpty());
-    QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
+    void init()
     {
-        UserDirectory users(UsersPath(root));
-        QVERIFY(users.isEmpty());
+        m_root = std::make_unique<TestDataRoot>();
+        QVERIFY2(m_root->ok(), qPrintable(m_root->error()));
+    }
+    void cleanup() { m_root.reset(); }
+
+    void firstStartCreatesTheAdministrator()
+    {
+        SignInDialog dlg(m_root->path(), &ui());
+        QVERIFY(dlg.directoryOpen() && dlg.createsAdministrator());
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(Box(dlg, "txtConfirmPassword")->isVisible());
+        QVERIFY(dlg.findChild<QLabel *>("lblNewAdministrator")->isVisible());
+
+        // An empty password, then two different ones, are refused; nothing is stored.
+        SignIn(dlg, "boss", "", "");
+        QCOMPARE(ui().messages.last().text, dlg.texts().text("msgEmptyPassword"));
+        QCOMPARE(ui().messages.last().icon, MsgIcon::Critical);
+        SignIn(dlg, "boss", "s3cret", "s3creT");
+        QCOMPARE(ui().messages.size(), 2);
+        QCOMPARE(ui().messages.last().text, dlg.texts().text("msgPasswordMismatch"));
+        QVERIFY(dlg.isVisible() && dlg.signedInName().isEmpty());
+        QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
+        QVERIFY(UserDirectory(UsersPath(*m_root)).isEmpty());
+
+        SignIn(dlg, "boss", "s3cret", "s3cret");
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.signedInName(), QStringLiteral("boss"));
+        QCOMPARE(ui().messages.size(), 2);
+        UserDirectory users(UsersPath(*m_root));
+        QVERIFY(users.checkPassword("boss", "s3cret"));
+        auto state = m_root->newState();
+        QVERIFY(InitDBConnection(*state));
+        state->userName = "boss";
+        QVERIFY(CheckAdministrator(*state));
+
+        // The next start asks for name and password only.
+        SignInDialog next(m_root->path(), &ui());
+        QVERIFY(!next.createsAdministrator());
+        next.show();
+        QVERIFY(!Box(next, "txtConfirmPassword")->isVisible());
     }
 
-    TypeInto(Box(dlg, "txtPassword"), QStringLiteral("s3cret"));
-    TypeInto(Box(dlg, "txtConfirmPassword"), QStringLiteral("s3cret"));
-    ClickOk(dlg);
-    QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(dlg.signedInName(), QStringLiteral("boss"));
-    QCOMPARE(root.ui.messages.size(), 2);
-    QCOMPARE(UserType(root, QStringLiteral("boss")), QStringLiteral("ADMINISTRATOR"));
+    void wrongPasswordLetsTheUserRetry()
     {
-        UserDirectory users(UsersPath(root));
-        QVERIFY(users.checkPassword(QStringLiteral("boss"), QStringLiteral("s3cret")));
-        QVERIFY(!users.checkPassword(QStringLiteral("boss"), QStringLiteral("s3creT")));
+        addAnn();
+        SignInDialog dlg(m_root->path(), &ui());
+        QVERIFY(!dlg.createsAdministrator());
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        SignIn(dlg, "ann", "pw-2");
+        QCOMPARE(ui().messages.size(), 1);
+        QCOMPARE(ui().messages.last().text, dlg.texts().text("msgWrongPassword"));
+        QVERIFY(dlg.isVisible() && dlg.signedInName().isEmpty());
+        QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
+        // An unknown name is refused the same way; blanks around the name do not count.
+        SignIn(dlg, "nobody", "pw-1");
+        QCOMPARE(ui().messages.size(), 2);
+        QVERIFY(dlg.isVisible());
+        SignIn(dlg, " ann ", "pw-1");
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.signedInName(), QStringLiteral("ann"));
     }
 
-    // The next start asks for name and password only.
-    SignInDialog next(root.path(), &root.ui);
-    QVERIFY(!next.createsAdministrator());
-    next.show();
-    QVERIFY(!Box(next, "txtConfirmPassword")->isVisible());
-}
-
-void TestSignIn::wrongPasswordLetsTheUserRetry()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
+    void cancelReturnsNoName()
     {
-        UserDirectory users(UsersPath(root));
-        QVERIFY(users.addUser(QStringLiteral("ann"), QStringLiteral("pw-1"), QStringLiteral("USER")));
-    }
-    SignInDialog dlg(root.path(), &root.ui);
-    QVERIFY(!dlg.createsAdministrator());
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-
-    TypeInto(Box(dlg, "txtUserName"), QStringLiteral("ann"));
-    TypeInto(Box(dlg, "txtPassword"), QStringLiteral("pw-2"));
-    ClickOk(dlg);
-    QCOMPARE(root.ui.messages.size(), 1);
-    QCOMPARE(root.ui.messages.last().text, dlg.texts().text(QStringLiteral("msgWrongPassword")));
-    QCOMPARE(root.ui.messages.last().title, dlg.windowTitle());
-    QVERIFY(dlg.isVisible());
-    QVERIFY(dlg.signedInName().isEmpty());
-    QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
-
-    // An unknown name is refused the same way.
-    TypeInto(Box(dlg, "txtUserName"), QStringLiteral("nobody"));
-    TypeInto(Box(dlg, "txtPassword"), QStringLiteral("pw-1"));
-    ClickOk(dlg);
-    QCOMPARE(root.ui.messages.size(), 2);
-    QVERIFY(dlg.isVisible());
-
-    TypeInto(Box(dlg, "txtUserName"), QStringLiteral(" ann "));
-    TypeInto(Box(dlg, "txtPassword"), QStringLiteral("pw-1"));
-    ClickOk(dlg);
-    QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(dlg.signedInName(), QStringLiteral("ann"));
-}
-
-void TestSignIn::cancelReturnsNoName()
-{
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    {
-        UserDirectory users(UsersPath(root));
-        QVERIFY(users.addUser(QStringLiteral("ann"), QStringLiteral("pw-1"), QStringLiteral("USER")));
-    }
-    DialogSignInProvider provider(root.path(), &root.ui);
-    bool typed = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *dlg = qobject_cast<SignInDialog *>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
+        addAnn();
+        DialogSignInProvider provider(m_root->path(), &ui());
         // Even with a correct name and password typed, Cancel signs nobody in.
-        QTest::keyClicks(Box(*dlg, "txtUserName"), QStringLiteral("ann"));
-        QTest::keyClicks(Box(*dlg, "txtPassword"), QStringLiteral("pw-1"));
-        typed = true;
-        QTest::mouseClick(dlg->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
-    });
-    QCOMPARE(provider.show(), QString());
-    QVERIFY(typed);
-    QVERIFY(root.ui.messages.isEmpty());
-
-    QTimer::singleShot(0, this, [&] {
-        auto *dlg = qobject_cast<SignInDialog *>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        QTest::keyClicks(Box(*dlg, "txtUserName"), QStringLiteral("ann"));
-        QTest::keyClicks(Box(*dlg, "txtPassword"), QStringLiteral("pw-1"));
-        QTest::keyClick(Box(*dlg, "txtPassword"), Qt::Key_Return);
-    });
-    QCOMPARE(provider.show(), QStringLiteral("ann"));
-}
-
-void TestSignIn::textsComeFromTheLanguageDatabase()
-{
-    const char *keys[] = {"Caption", "lblUserName", "lblPassword", "lblConfirmPassword",
-                          "lblNewAdministrator", "cmdOK", "cmdCancel", "msgWrongPassword",
-                          "msgPasswordMismatch", "msgEmptyName", "msgEmptyPassword",
-                          "msgUsersDatabaseError"};
-    TestDataRoot root;
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    const QString ini = root.path() + QStringLiteral("Korvo2005.INI");
-    QString englishCaption;
-    for (const QString &language : {QStringLiteral("English"), QStringLiteral("Chinese"), QStringLiteral("Other")}) {
-        QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("Language"), language, ini));
-        LoginTexts texts(root.path());
-        QVERIFY(texts.databaseOpen());
-        QCOMPARE(texts.language(), language);
-        for (const char *key : keys)
-            QVERIFY2(!texts.text(QLatin1String(key)).isEmpty(), key);
-        QVERIFY2(texts.missingKeys().isEmpty(), qPrintable(texts.missingKeys().values().join(u' ')));
-        if (language == QLatin1String("English"))
-            englishCaption = texts.text(QStringLiteral("Caption"));
-        else
-            QVERIFY(texts.text(QStringLiteral("Caption")) != englishCaption);
-
-        SignInDialog dlg(root.path(), &root.ui);
-        QCOMPARE(dlg.windowTitle(), texts.text(QStringLiteral("Caption")));
-        QCOMPARE(dlg.findChild<QPushButton *>(QStringLiteral("cmdCancel"))->text(),
-                 texts.text(QStringLiteral("cmdCancel")));
+        OnModal<SignInDialog>([](SignInDialog *dlg) {
+            QTest::keyClicks(Box(*dlg, "txtUserName"), "ann");
+            QTest::keyClicks(Box(*dlg, "txtPassword"), "pw-1");
+            QTest::mouseClick(Button(*dlg, "cmdCancel"), Qt::LeftButton);
+        });
+        QCOMPARE(provider.show(), QString());
+        QVERIFY(ui().messages.isEmpty());
+        // Return in the password box signs in.
+        OnModal<SignInDialog>([](SignInDialog *dlg) {
+            QTest::keyClicks(Box(*dlg, "txtUserName"), "ann");
+            QTest::keyClicks(Box(*dlg, "txtPassword"), "pw-1");
+            QTest::keyClick(Box(*dlg, "txtPassword"), Qt::Key_Return);
+        });
+        QCOMPARE(provider.show(), QStringLiteral("ann"));
     }
 
-    // An unknown language reads as English.
-    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("Language"), QStringLiteral("French"), ini));
-    QCOMPARE(LoginTexts(root.path()).language(), QStringLiteral("English"));
+    void textsComeFromTheLanguageDatabase()
+    {
+        const char *keys[] = {"Caption", "lblUserName", "lblPassword", "lblConfirmPassword", "lblNewAdministrator",
+                              "cmdOK", "cmdCancel", "msgWrongPassword", "msgPasswordMismatch", "msgEmptyName",
+                              "msgEmptyPassword", "msgUsersDatabaseError"};
+        const QString ini = m_root->iniPath();
+        QStringList captions;
+        for (const QString &language : QStringList{"English", "Chinese", "Other"}) {
+            QVERIFY(WriteIniString("Setting", "Language", language, ini));
+            LoginTexts texts(m_root->path());
+            QVERIFY(texts.databaseOpen());
+            QCOMPARE(texts.language(), language);
+            for (const char *key : keys)
+                QVERIFY2(!texts.text(key).isEmpty(), key);
+            QVERIFY2(texts.missingKeys().isEmpty(), qPrintable(texts.missingKeys().values().join(u' ')));
+            QVERIFY(!captions.contains(texts.text("Caption")));
+            captions << texts.text("Caption");
+            SignInDialog dlg(m_root->path(), &ui());
+            QCOMPARE(dlg.windowTitle(), texts.text("Caption"));
+            QCOMPARE(Button(dlg, "cmdCancel")->text(), texts.text("cmdCancel"));
+        }
+        // An unknown language reads as English.
+        QVERIFY(WriteIniString("Setting", "Language", "French", ini));
+        QCOMPARE(LoginTexts(m_root->path()).language(), QStringLiteral("English"));
 
-    // Without language.db the built-in English wording stands in.
-    QTemporaryDir empty;
-    LoginTexts fallback(empty.path());
-    QVERIFY(!fallback.databaseOpen());
-    QCOMPARE(fallback.text(QStringLiteral("cmdCancel")), QStringLiteral("Cancel"));
-    QVERIFY(fallback.missingKeys().isEmpty());
-}
+        // Without language.db the built-in English wording stands in.
+        QTemporaryDir empty;
+        LoginTexts fallback(empty.path());
+        QVERIFY(!fallback.databaseOpen());
+        QCOMPARE(fallback.text("cmdCancel"), QStringLiteral("Cancel"));
+        QVERIFY(fallback.missingKeys().isEmpty());
+    }
+};
 
 QTEST_MAIN(TestSignIn)
 #include "tst_signin.moc"
