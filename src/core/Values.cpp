@@ -291,10 +291,73 @@ std::optional<DateTimeParts> parseDateText(const QString &text)
     return parts;
 }
 
+// Figures at text[from, from + n), ASCII only (as \d of the patterns
+// above); -1 when another character sits there.
+int asciiFigures(const QString &text, qsizetype from, int n)
+{
+    int v = 0;
+    for (qsizetype i = from; i < from + n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+// The stored forms "yyyy-MM-dd" and "HH:mm[:ss]", and whole day counts ("0"
+// where nothing was stored), read without the patterns.
+// A miss (other form, invalid value) returns nullopt and leaves the reading
+// to the general path, which gives the same result for these forms.
+std::optional<QDate> isoDate(const QString &text)
+{
+    if (text.size() != 10 || text.at(4) != u'-' || text.at(7) != u'-')
+        return std::nullopt;
+    const int y = asciiFigures(text, 0, 4), m = asciiFigures(text, 5, 2), d = asciiFigures(text, 8, 2);
+    if (y < 0 || m < 0 || d < 0)
+        return std::nullopt;
+    const QDate date(y, m, d);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+std::optional<QDate> dayCountDate(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 7)
+        return std::nullopt;
+    const int days = asciiFigures(text, 0, int(text.size()));
+    if (days < 0 || days > 3000000)
+        return std::nullopt;
+    const QDate d = ZeroDate().addDays(days);
+    if (!d.isValid())
+        return std::nullopt;
+    return d;
+}
+
+std::optional<QTime> isoTime(const QString &text)
+{
+    if ((text.size() != 5 && text.size() != 8) || text.at(2) != u':'
+        || (text.size() == 8 && text.at(5) != u':'))
+        return std::nullopt;
+    const int h = asciiFigures(text, 0, 2), m = asciiFigures(text, 3, 2);
+    const int s = text.size() == 8 ? asciiFigures(text, 6, 2) : 0;
+    if (h < 0 || m < 0 || s < 0)
+        return std::nullopt;
+    const QTime t(h, m, s);
+    if (!t.isValid())
+        return std::nullopt;
+    return t;
+}
+
 } // namespace
 
 std::optional<QDate> ReadDate(const QString &text)
 {
+    if (const auto d = isoDate(text))
+        return d;
+    if (const auto d = dayCountDate(text))
+        return d;
     const QString s = text.trimmed();
     if (s.isEmpty())
         return std::nullopt;
@@ -315,6 +378,11 @@ std::optional<QDate> ReadDate(const QString &text)
 
 std::optional<QTime> ReadTime(const QString &text)
 {
+    if (const auto t = isoTime(text))
+        return t;
+    // A whole number of days has no time of day.
+    if (!text.isEmpty() && text.size() <= 9 && asciiFigures(text, 0, int(text.size())) >= 0)
+        return QTime(0, 0);
     const QString s = text.trimmed();
     if (s.isEmpty())
         return std::nullopt;

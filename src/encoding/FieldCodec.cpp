@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 #include <optional>
 
@@ -19,10 +20,32 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// Room for n more bytes at the end of out; the caller fills all of them.
+// One size change instead of an append per character.
+char *grow(QByteArray &out, qsizetype n)
+{
+    const qsizetype at = out.size();
+    out.resize(at + n);
+    return out.data() + at;
+}
+
+void putByteHex(char *p, quint8 b)
+{
+    p[0] = kHexDigits[b >> 4];
+    p[1] = kHexDigits[b & 0x0F];
+}
+
 void appendByteHex(QByteArray &out, quint8 b)
 {
-    out.append(kHexDigits[b >> 4]);
-    out.append(kHexDigits[b & 0x0F]);
+    putByteHex(grow(out, 2), b);
+}
+
+// Two decimal figures of 0..99.
+void appendTwoFigures(QByteArray &out, int v)
+{
+    char *p = grow(out, 2);
+    p[0] = char('0' + v / 10);
+    p[1] = char('0' + v % 10);
 }
 
 void fail(AppState &state, const QString &source, const QString &description)
@@ -172,7 +195,7 @@ constexpr int kFastFigures = 36; // wider fields take the text path
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The ASCII text of a value, when it has no other character.
-bool asciiOf(const QString &value, char *buf, int cap, int &n)
+bool asciiOf(QStringView value, char *buf, int cap, int &n)
 {
     if (value.size() > cap)
         return false;
@@ -207,8 +230,48 @@ bool cleanedWhole(std::string_view text, int figures, qint64 &v)
 
 void appendPadded(QByteArray &out, const char *digits, int n, int figures)
 {
-    out.append(figures - n, '0');
-    out.append(digits, n);
+    // Fields are a few figures wide: plain loops beat the library calls.
+    char *p = grow(out, figures);
+    for (int i = 0; i < figures - n; ++i)
+        *p++ = '0';
+    for (int i = 0; i < n; ++i)
+        *p++ = digits[i];
+}
+
+// A stored whole number in a BCD, HEX or BIN field: what fastWholeField makes
+// of its decimal text, without writing and reading the text.
+bool fastIntegerField(QByteArray &out, qint64 value, qint16 length, FieldType type)
+{
+    const int figures = 2 * length;
+    if (figures > kFastFigures || value < 0)
+        return false;
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    int n = int(r.ptr - buf);
+    // The text path keeps the first `figures` figures, at most 18.
+    if (n > figures)
+        n = figures;
+    if (n > 18)
+        return false;
+    if (type == FieldType::BCD) {
+        appendPadded(out, buf, n, figures);
+        return true;
+    }
+    qint64 v = 0;
+    for (int i = 0; i < n; ++i)
+        v = v * 10 + (buf[i] - '0');
+    if (v > 2147483647)
+        return false;
+    char hex[8];
+    int h = 0;
+    do {
+        hex[7 - h++] = kHexDigits[v & 0x0F];
+        v >>= 4;
+    } while (v != 0);
+    if (h > figures)
+        return false;
+    appendPadded(out, hex + 8 - h, h, figures);
+    return true;
 }
 
 bool fastWholeField(QByteArray &out, std::string_view text, qint16 length, FieldType type)
@@ -266,6 +329,30 @@ bool fifteenDigits(double v, char *buf, int cap, int &n)
     }
     if (!std::isfinite(v))
         return false;
+    const double a = std::fabs(v);
+    if (a >= 1e-4 && a < 1e14) {
+        // Here %.15g writes fixed notation, and the shortest text that reads
+        // back as v is exactly what it writes whenever that text has at most
+        // 15 significant figures (v lies nearer to it than half a step of the
+        // 15-figure grid). The shortest text is much cheaper to find.
+        const auto r = std::to_chars(buf, buf + cap, v, std::chars_format::fixed);
+        if (r.ec == std::errc()) {
+            int significant = 0;
+            bool leading = true;
+            for (const char *p = buf; p < r.ptr; ++p) {
+                if (*p < '0' || *p > '9')
+                    continue;
+                if (leading && *p == '0')
+                    continue;
+                leading = false;
+                ++significant;
+            }
+            if (significant <= 15) {
+                n = int(r.ptr - buf);
+                return true;
+            }
+        }
+    }
     const auto r = std::to_chars(buf, buf + cap, v, std::chars_format::general, 15);
     if (r.ec != std::errc())
         return false;
@@ -275,6 +362,15 @@ bool fifteenDigits(double v, char *buf, int cap, int &n)
             return false;
     }
     return true;
+}
+
+// 10^e as std::pow gives it; the powers up to 10^22 are exact doubles.
+double powerOfTen(int e)
+{
+    static constexpr double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    return e >= 0 && e <= 22 ? exact[e] : std::pow(10.0, e);
 }
 
 bool fastScaledField(AppState &state, QByteArray &out, std::string_view text, qint16 length,
@@ -290,7 +386,7 @@ bool fastScaledField(AppState &state, QByteArray &out, std::string_view text, qi
         type == FieldType::BCD_PRICE ? state.enc.priceDecimals : state.enc.weightDecimals;
     char buf[48];
     int n = 0;
-    if (!fifteenDigits(v * std::pow(10.0, decimals), buf, sizeof buf, n))
+    if (!fifteenDigits(v * powerOfTen(decimals), buf, sizeof buf, n))
         return false;
     n = qMin(n, figures);
     for (int i = 0; i < n; ++i) {
@@ -465,17 +561,22 @@ namespace {
 
 void appendPlainHex(QByteArray &out, QStringView text)
 {
-    for (QChar c : text)
-        appendByteHex(out, static_cast<quint8>(c.unicode()));
+    char *p = grow(out, 2 * text.size());
+    for (QChar c : text) {
+        putByteHex(p, static_cast<quint8>(c.unicode()));
+        p += 2;
+    }
 }
 
 } // namespace
 
 void AppendHex(QByteArray &out, const QByteArray &bytes)
 {
-    out.reserve(out.size() + bytes.size() * 2);
-    for (char c : bytes)
-        appendByteHex(out, static_cast<quint8>(c));
+    char *p = grow(out, 2 * bytes.size());
+    for (char c : bytes) {
+        putByteHex(p, static_cast<quint8>(c));
+        p += 2;
+    }
 }
 
 bool AppendFieldCode(const TextCodec &codec, QByteArray &out, const QString &value, qint16 length,
@@ -547,7 +648,8 @@ bool AppendFieldCode(const TextCodec &codec, QByteArray &out, const QString &val
             return false;
         }
         out.append(figures - 4, '0');
-        out.append(t->toString(QStringLiteral("HHmm")).toLatin1());
+        appendTwoFigures(out, t->hour());
+        appendTwoFigures(out, t->minute());
         return true;
     }
     case FieldType::BCD_DATE: {
@@ -564,9 +666,9 @@ bool AppendFieldCode(const TextCodec &codec, QByteArray &out, const QString &val
         }
         const int yy = ((d->year() % 100) + 100) % 100;
         out.append(figures - 6, '0');
-        out.append(QByteArray::number(d->day()).rightJustified(2, '0'));
-        out.append(QByteArray::number(d->month()).rightJustified(2, '0'));
-        out.append(QByteArray::number(yy).rightJustified(2, '0'));
+        appendTwoFigures(out, d->day());
+        appendTwoFigures(out, d->month());
+        appendTwoFigures(out, yy);
         return true;
     }
     case FieldType::BCD_PRICE:
@@ -615,37 +717,64 @@ bool AppendFieldValue(const TextCodec &codec, QByteArray &out, const QVariant &v
 {
     if (length <= 0)
         return true;
-    if (!value.isNull() && isNumberType(type)) {
-        char buf[48];
-        int n = -1;
+    if (!value.isNull()) {
         switch (value.typeId()) {
         case QMetaType::LongLong:
-        case QMetaType::Int: {
-            const auto r = std::to_chars(buf, buf + sizeof buf, value.toLongLong());
-            n = int(r.ptr - buf);
-            break;
-        }
+        case QMetaType::Int:
+            return AppendFieldInteger(codec, out, value.toLongLong(), length, type, typeText, font);
         case QMetaType::Double:
-            if (!fifteenDigits(value.toDouble(), buf, sizeof buf, n))
-                n = -1;
-            break;
+            return AppendFieldReal(codec, out, value.toDouble(), length, type, typeText, font);
         default:
             break;
         }
-        const qsizetype before = out.size();
-        if (n >= 0 && fastNumberField(codec.state(), out, std::string_view(buf, n), length, type))
-            return true;
-        out.truncate(before);
     }
     return AppendFieldCode(codec, out, value.isNull() ? nullText : StoredValueText(value), length,
                            type, typeText, font);
 }
 
+bool AppendFieldInteger(const TextCodec &codec, QByteArray &out, qint64 value, qint16 length,
+                        FieldType type, const QString &typeText, const QString &font)
+{
+    if (length <= 0)
+        return true;
+    if (isNumberType(type)) {
+        const qsizetype before = out.size();
+        if (type == FieldType::BCD || type == FieldType::HEX || type == FieldType::BIN) {
+            if (fastIntegerField(out, value, length, type))
+                return true;
+        } else {
+            char buf[24];
+            const auto r = std::to_chars(buf, buf + sizeof buf, value);
+            if (fastNumberField(codec.state(), out, std::string_view(buf, r.ptr - buf), length, type))
+                return true;
+        }
+        out.truncate(before);
+    }
+    return AppendFieldCode(codec, out, QString::number(value), length, type, typeText, font);
+}
+
+bool AppendFieldReal(const TextCodec &codec, QByteArray &out, double value, qint16 length,
+                     FieldType type, const QString &typeText, const QString &font)
+{
+    if (length <= 0)
+        return true;
+    if (isNumberType(type)) {
+        char buf[48];
+        int n = 0;
+        const qsizetype before = out.size();
+        if (fifteenDigits(value, buf, sizeof buf, n)
+            && fastNumberField(codec.state(), out, std::string_view(buf, n), length, type))
+            return true;
+        out.truncate(before);
+    }
+    return AppendFieldCode(codec, out, FifteenDigitText(value), length, type, typeText, font);
+}
+
 bool AppendTxtData(const TextCodec &codec, QByteArray &out, const QString &text, const QString &fonts)
 {
     AppState &state = codec.state();
-    const QString nul(QChar(0));
-    const QStringView body = text.isEmpty() ? QStringView(nul) : QStringView(text);
+    static constexpr char16_t nul = 0;
+    const QStringView body = text.isEmpty() ? QStringView(&nul, 1) : QStringView(text);
     const QString hexType = QStringLiteral("HEX");
     const QString zero = QStringLiteral("0");
     qsizetype lineStart = 0;
@@ -667,11 +796,10 @@ bool AppendTxtData(const TextCodec &codec, QByteArray &out, const QString &text,
         char buf[16];
         int n = 0;
         const qsizetype before = out.size();
-        const QString fontText = font.toString();
-        if (!(asciiOf(fontText, buf, sizeof buf, n)
+        if (!(asciiOf(font, buf, sizeof buf, n)
               && fastNumberField(state, out, std::string_view(buf, n), 1, FieldType::HEX))) {
             out.truncate(before);
-            if (!AppendFieldCode(codec, out, fontText, 1, FieldType::HEX, hexType, zero))
+            if (!AppendFieldCode(codec, out, font.toString(), 1, FieldType::HEX, hexType, zero))
                 return false;
         }
 
@@ -690,7 +818,9 @@ bool AppendTxtData(const TextCodec &codec, QByteArray &out, const QString &text,
             appendByteHex(out, static_cast<quint8>(b.size()));
             AppendHex(out, b);
         }
-        out.append(last ? "0C" : "0D");
+        char *end = grow(out, 2);
+        end[0] = '0';
+        end[1] = last ? 'C' : 'D';
         if (last)
             return true;
         lineStart = lineEnd + 1;

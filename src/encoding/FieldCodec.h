@@ -75,6 +75,12 @@ bool AppendFieldCode(const TextCodec &codec, QByteArray &out, const QString &val
 bool AppendFieldValue(const TextCodec &codec, QByteArray &out, const QVariant &value,
                       const QString &nullText, qint16 length, FieldType type, const QString &typeText,
                       const QString &font);
+// The same for a stored whole or real number (a value of type qlonglong or
+// double), without a QVariant.
+bool AppendFieldInteger(const TextCodec &codec, QByteArray &out, qint64 value, qint16 length,
+                        FieldType type, const QString &typeText, const QString &font);
+bool AppendFieldReal(const TextCodec &codec, QByteArray &out, double value, qint16 length,
+                     FieldType type, const QString &typeText, const QString &font);
 bool AppendTxtData(const TextCodec &codec, QByteArray &out, const QString &text,
                    const QString &fonts);
 bool AppendLenData(AppState &state, QByteArray &out, const QByteArray &data, qint16 length);

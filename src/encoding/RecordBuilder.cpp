@@ -9,6 +9,7 @@
 #include "core/Values.h"
 #include "encoding/DescriptorFiles.h"
 #include "encoding/FieldCodec.h"
+#include "encoding/SqliteRowStore.h"
 #include "i18n/Language.h"
 
 #include <QElapsedTimer>
@@ -19,8 +20,10 @@
 #include <QSqlRecord>
 #include <QVariant>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace korvo {
@@ -51,11 +54,13 @@ class ColumnIndex {
 public:
     explicit ColumnIndex(const QSqlRecord &record)
     {
-        for (int i = 0; i < record.count(); ++i) {
-            const QString key = record.fieldName(i).toUpper();
-            if (!m_index.contains(key))
-                m_index.insert(key, i);
-        }
+        for (int i = 0; i < record.count(); ++i)
+            add(record.fieldName(i), i);
+    }
+    explicit ColumnIndex(const QStringList &names)
+    {
+        for (int i = 0; i < names.size(); ++i)
+            add(names.at(i), i);
     }
     int operator()(const QString &name) const
     {
@@ -63,8 +68,32 @@ public:
     }
 
 private:
+    void add(const QString &name, int i)
+    {
+        const QString key = name.toUpper();
+        if (!m_index.contains(key))
+            m_index.insert(key, i);
+    }
+
     QHash<QString, int> m_index;
 };
+
+// The rows of a QtSql query, for the encoder and the run.
+struct QtSqlRows {
+    QSqlQuery &query;
+    bool next() { return query.next(); }
+    QVariant value(int col) const { return query.value(col); }
+};
+
+// Appends a text known to be Latin-1 (hexadecimal figures) as its bytes.
+void appendLatin1(QByteArray &out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *p = out.data() + at;
+    for (QChar c : text)
+        *p++ = static_cast<char>(c.unicode());
+}
 
 // A Yes/No value is true when its number is not 0, read as SQLite reads a
 // value in a condition (a text by its leading number: "True" is false). The
@@ -145,10 +174,61 @@ int toInt(const QVariant &v)
     return static_cast<int>(std::clamp(RoundHalfEven(d), -2147483648.0, 2147483647.0));
 }
 
-void appendHexByte(QByteArray &out, int b)
+// A column of the current row as far as the encoder needs to tell: numbers
+// are taken without a QVariant where the rows can give them so.
+template <class Row>
+RowCell cellOf(const Row &row, int col)
 {
-    out.append(kHexDigits[(b >> 4) & 0x0F]);
-    out.append(kHexDigits[b & 0x0F]);
+    const QVariant v = row.value(col);
+    if (v.isNull())
+        return {RowCell::Null};
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return {RowCell::Integer, v.toLongLong()};
+    case QMetaType::Double:
+        return {RowCell::Real, 0, v.toDouble()};
+    default:
+        return {RowCell::Other};
+    }
+}
+
+RowCell cellOf(const SqliteRowStore &row, int col) { return row.cell(col); }
+
+// isTrue, isMinusOne and toInt of a column, as of its value.
+template <class Row>
+bool cellIsTrue(const Row &row, int col)
+{
+    const RowCell c = cellOf(row, col);
+    switch (c.kind) {
+    case RowCell::Null: return false;
+    case RowCell::Integer: return c.i != 0;
+    case RowCell::Real: return c.d != 0.0;
+    case RowCell::Other: break;
+    }
+    return isTrue(row.value(col));
+}
+
+template <class Row>
+bool cellIsMinusOne(const Row &row, int col)
+{
+    const RowCell c = cellOf(row, col);
+    switch (c.kind) {
+    case RowCell::Null: return false;
+    case RowCell::Integer: return c.i == -1;
+    case RowCell::Real: return c.d == -1.0;
+    case RowCell::Other: break;
+    }
+    return isMinusOne(row.value(col));
+}
+
+template <class Row>
+int cellToInt(const Row &row, int col)
+{
+    const RowCell c = cellOf(row, col);
+    if (c.kind == RowCell::Integer)
+        return static_cast<int>(std::clamp<qint64>(c.i, -2147483647 - 1, 2147483647));
+    return toInt(row.value(col));
 }
 
 // ---------------------------------------------------------------------------
@@ -180,27 +260,59 @@ struct StatusBlocks {
     QByteArray status, statusB, status2, status2B;
 };
 
+// out = the status bytes first..last as hexadecimal figures, then zeros
+// zero-filled bytes. Written in place: the blocks are rebuilt for every PLU.
+void setStatusHex(QByteArray &out, const int *bytes, int count, int zeros)
+{
+    out.resize(2 * (count + zeros));
+    char *p = out.data();
+    for (int i = 0; i < count; ++i, p += 2) {
+        p[0] = kHexDigits[(bytes[i] >> 4) & 0x0F];
+        p[1] = kHexDigits[bytes[i] & 0x0F];
+    }
+    std::memset(p, '0', size_t(2 * zeros));
+}
+
 bool buildStatusBlocks(AppState &state, StatusBlocks &blocks)
 {
     int bytes[11];
-    for (int n = 0; n < 11; ++n) {
-        if (!statusByte(state, 8 * n, bytes[n]))
-            return false;
+    QVector<StatusFlag> &flags = state.enc.statusFlags;
+    if (flags.size() >= 88) {
+        // Every flag is there: statusByte without its checks.
+        StatusFlag *f = flags.data();
+        for (int n = 0; n < 11; ++n) {
+            int sum = 0;
+            for (int j = 0; j < 8; ++j, ++f) {
+                if (f->Suppress != 0)
+                    f->Value = 0;
+                sum += (1 << j) * f->Value;
+            }
+            bytes[n] = sum;
+        }
+    } else {
+        for (int n = 0; n < 11; ++n) {
+            if (!statusByte(state, 8 * n, bytes[n]))
+                return false;
+        }
     }
-    blocks.status.clear();
-    blocks.statusB.clear();
-    blocks.status2.clear();
-    blocks.status2B.clear();
-    appendHexByte(blocks.status, bytes[0]);
-    appendHexByte(blocks.status, bytes[1]);
-    appendHexByte(blocks.statusB, bytes[2]);
-    blocks.statusB.append("000000");
-    for (int n = 3; n <= 5; ++n)
-        appendHexByte(blocks.status2, bytes[n]);
-    for (int n = 6; n <= 10; ++n)
-        appendHexByte(blocks.status2B, bytes[n]);
-    blocks.status2B.append("000000");
+    setStatusHex(blocks.status, bytes, 2, 0);
+    setStatusHex(blocks.statusB, bytes + 2, 1, 3);
+    setStatusHex(blocks.status2, bytes + 3, 3, 0);
+    setStatusHex(blocks.status2B, bytes + 6, 5, 3);
     return true;
+}
+
+// A copy that shares no buffer with b, so that b is rebuilt in place.
+StatusBlocks deepCopy(const StatusBlocks &b)
+{
+    auto copy = [](const QByteArray &a) { return QByteArray(a.constData(), a.size()); };
+    return {copy(b.status), copy(b.statusB), copy(b.status2), copy(b.status2B)};
+}
+
+bool operator==(const StatusBlocks &a, const StatusBlocks &b)
+{
+    return a.status == b.status && a.statusB == b.statusB && a.status2 == b.status2
+        && a.status2B == b.status2B;
 }
 
 void storeStatusBlocks(AppState &state, const StatusBlocks &b)
@@ -213,6 +325,97 @@ void storeStatusBlocks(AppState &state, const StatusBlocks &b)
 
 // ---------------------------------------------------------------------------
 // Barcode data
+
+// The barcode list key of the last main-group setting seen: most PLUs of a
+// run share a few main groups.
+struct EanKeyCache {
+    qint16 barFormat = 0;
+    QString barType;
+    QString key;
+    bool itf = false;
+    bool valid = false;
+};
+
+// The figure a one-character text reads as (NumericPrefix of it).
+int figureOf(QStringView c)
+{
+    if (c.isEmpty())
+        return 0;
+    const char16_t u = c.front().unicode();
+    return u >= u'0' && u <= u'9' ? int(u - u'0') : 0;
+}
+
+// The barcode data of the common case: main group and barcode format known,
+// an item code of plain figures, a result of 14 figures. Anything else
+// (false) takes the checked path below, which also words the errors.
+bool fastEanData(const EncodingTables &enc, EanKeyCache &cache, QByteArray &out, int mgNo,
+                 const QString &itemCode)
+{
+    const int mi = enc.mgIndex.value(mgNo, -1);
+    if (mi < 0)
+        return false;
+    const MGSettings &s = enc.mgSettings.at(mi);
+    if (!cache.valid || cache.barFormat != s.BarFormat || cache.barType != s.Bar_Type) {
+        const QString upper = s.Bar_Type.toUpper();
+        cache.key = QString::number(s.BarFormat) + QLatin1Char('_') + upper;
+        cache.itf = upper == QLatin1String("ITF");
+        cache.barFormat = s.BarFormat;
+        cache.barType = s.Bar_Type;
+        cache.valid = true;
+    }
+    const int bi = enc.scaleBarcodeIndex.value(cache.key, -1);
+    if (bi < 0)
+        return false;
+    const ScaleBarcode &b = enc.scaleBarcodes.at(bi);
+    if (itemCode.isEmpty() || itemCode.size() > 15)
+        return false;
+    qint64 item = 0;
+    for (QChar c : itemCode) {
+        if (c.unicode() < u'0' || c.unicode() > u'9')
+            return false;
+        item = item * 10 + (c.unicode() - u'0');
+    }
+
+    char buf[64];
+    char *p = buf;
+    char *const end = buf + sizeof buf;
+    auto number = [&](qint64 v) { p = std::to_chars(p, end, v).ptr; };
+    const int c1 = figureOf(QStringView(b.FlagStat).left(1));
+    const int c2 = figureOf(QStringView(b.FlagStat).right(1));
+    if (c1 == 0)
+        *p++ = '0';
+    else if (c1 == 1)
+        number(s.Flag1);
+    if (c2 == 0)
+        *p++ = '0';
+    else if (c2 == 1)
+        number(s.Flag2);
+    char itemText[24];
+    const int itemLen = int(std::to_chars(itemText, itemText + sizeof itemText, item).ptr - itemText);
+    const int itemWidth = qMax<int>(itemLen, b.ItemNum);
+    if (p - buf + itemWidth > 14)
+        return false;
+    std::memset(p, '0', size_t(itemWidth - itemLen));
+    p += itemWidth - itemLen;
+    std::memcpy(p, itemText, size_t(itemLen));
+    p += itemLen;
+    char last[8];
+    const int lastLen = int(std::to_chars(last, last + sizeof last, qint64(s.BarFlag)).ptr - last);
+    const qsizetype fill = 14 - (p - buf) - 1 - lastLen;
+    if (fill < 0)
+        return false;
+    std::memset(p, '0', size_t(fill));
+    p += fill;
+    *p++ = cache.itf ? '9' : '0';
+    std::memcpy(p, last, size_t(lastLen));
+    p += lastLen;
+    for (const char *q = buf; q < p; ++q) {
+        if (*q < '0' || *q > '9')
+            return false;
+    }
+    out.append(buf, p - buf);
+    return true;
+}
 
 bool appendEanData(AppState &state, QByteArray &out, int mgNo, const QString &itemCode)
 {
@@ -277,6 +480,28 @@ bool appendEanData(AppState &state, QByteArray &out, int mgNo, const QString &it
 
 // ---------------------------------------------------------------------------
 // The PLU record, with descriptor columns resolved to row positions once.
+
+// record = the first four bytes of data, the two-byte total length, the rest.
+bool withLengthAfterHead(AppState &state, const QByteArray &data, QByteArray &record)
+{
+    const qsizetype n = data.size();
+    const qsizetype head = qMin<qsizetype>(n, 8);
+    const qint64 total = n / 2 + 2;
+    record.truncate(0);
+    record.reserve(n + 4);
+    record.append(data.constData(), head);
+    if (n % 2 == 0 && total <= 0xFFFF) {
+        const qsizetype at = record.size();
+        record.resize(at + 4);
+        char *p = record.data() + at;
+        for (int i = 3; i >= 0; --i)
+            p[3 - i] = kHexDigits[(total >> (4 * i)) & 0x0F];
+    } else if (!AppendLenData(state, record, data, 2)) {
+        return false;
+    }
+    record.append(data.constData() + head, n - head);
+    return true;
+}
 
 enum class Special {
     Plain,
@@ -400,8 +625,8 @@ public:
     bool encode(const Row &row, qint32 pluNo, const StatusBlocks &st, QByteArray &record)
     {
         QByteArray &data = m_data;
-        data.clear();
-        const int mg = m_colMG >= 0 ? toInt(row.value(m_colMG)) : 0;
+        data.truncate(0); // keeps the buffer of the previous record
+        const int mg = m_colMG >= 0 ? cellToInt(row, m_colMG) : 0;
         for (const FieldPlan &p : std::as_const(m_plans)) {
             const FieldDescriptor &d = p.d;
             if (!p.conditional) {
@@ -413,20 +638,17 @@ public:
                 }
                 if (p.col < 0)
                     return missing(QStringLiteral("PLU"), d.Column);
-                if (!AppendFieldValue(m_codec, data, row.value(p.col), m_zero, p.length, p.type, d.Type,
-                                      m_zero))
+                if (!appendColumn(row, p.col, m_zero, p.length, p))
                     return false;
                 continue;
             }
 
             if (p.flagCol < 0)
                 return missing(QStringLiteral("PLU"), d.FlagColumn);
-            if (!(isTrue(row.value(p.flagCol)) && p.flagSourceOne))
+            if (!(p.flagSourceOne && cellIsTrue(row, p.flagCol)))
                 continue;
             if (p.col < 0)
                 return missing(QStringLiteral("PLU"), d.Column);
-            const QVariant v = row.value(p.col);
-            auto valueText = [&] { return v.isNull() ? m_nul : StoredValueText(v); };
 
             switch (p.special) {
             case Special::Text: {
@@ -439,7 +661,8 @@ public:
                     return missing(QStringLiteral("PLU"), p.prevColumn);
                 const QVariant fv = row.value(p.prevCol);
                 const QString font = fv.isNull() ? m_zero : StoredValueText(fv);
-                const QString value = valueText();
+                const QVariant v = row.value(p.col);
+                const QString value = v.isNull() ? m_nul : StoredValueText(v);
                 const qint16 n = static_cast<qint16>(std::clamp<qsizetype>(value.size(), 1, 32767));
                 if (!AppendFieldCode(m_codec, data, value, n, p.type, d.Type, font))
                     return false;
@@ -455,14 +678,14 @@ public:
                 if (own < 0)
                     return missing(QStringLiteral("PLU"), lb ? QStringLiteral("PLU_LBFormat1")
                                                              : QStringLiteral("PLU_BarFormat"));
-                if (isMinusOne(row.value(own))) {
+                if (cellIsMinusOne(row, own)) {
                     const MGSettings *s = mgSettings(mg, pluNo);
                     if (!s)
                         return false;
                     if (!AppendFieldCode(m_codec, data, QString::number(lb ? s->LabFormat : s->BarFormat),
                                          p.length, p.type, d.Type, m_zero))
                         return false;
-                } else if (!AppendFieldValue(m_codec, data, v, m_nul, p.length, p.type, d.Type, m_zero)) {
+                } else if (!appendColumn(row, p.col, m_nul, p.length, p)) {
                     return false;
                 }
                 break;
@@ -470,16 +693,17 @@ public:
             case Special::EanData: {
                 if (m_colBar < 0)
                     return missing(QStringLiteral("PLU"), QStringLiteral("PLU_BarFormat"));
-                if (isMinusOne(row.value(m_colBar))) {
+                if (cellIsMinusOne(row, m_colBar)) {
                     if (m_colItem < 0)
                         return missing(QStringLiteral("PLU"), QStringLiteral("PLU_ItemCode"));
                     const QVariant iv = row.value(m_colItem);
                     const QString item = iv.isNull() ? m_zero : StoredValueText(iv);
-                    if (!appendEanData(m_state, data, mg, item))
+                    if (!fastEanData(m_state.enc, m_eanKey, data, mg, item)
+                        && !appendEanData(m_state, data, mg, item))
                         return false;
                 } else {
                     const qint16 len = static_cast<qint16>(qMin(32767, p.length + 1));
-                    if (!AppendFieldValue(m_codec, data, v, m_nul, len, p.type, d.Type, m_zero))
+                    if (!appendColumn(row, p.col, m_nul, len, p))
                         return false;
                 }
                 break;
@@ -494,7 +718,7 @@ public:
                 }
                 const QString &block = m_state.enc.discountData.at(di).Block;
                 if (!block.isEmpty() && block.size() == kDiscountFigures)
-                    data.append(block.toLatin1());
+                    appendLatin1(data, block);
                 else
                     data.append(kDiscountFigures, '0');
                 break;
@@ -502,21 +726,35 @@ public:
             case Special::Plain:
             case Special::Status:
             case Special::Status2:
-                if (!AppendFieldValue(m_codec, data, v, m_nul, p.length, p.type, d.Type, m_zero))
+                if (!appendColumn(row, p.col, m_nul, p.length, p))
                     return false;
                 break;
             }
         }
-        record.clear();
-        record.reserve(data.size() + 4);
-        record.append(data.left(8));
-        if (!AppendLenData(m_state, record, data, 2))
-            return false;
-        record.append(data.mid(8));
-        return true;
+        return withLengthAfterHead(m_state, data, record);
     }
 
 private:
+    // AppendFieldValue of column col (font "0"), numbers without a QVariant.
+    template <class Row>
+    bool appendColumn(const Row &row, int col, const QString &nullText, qint16 length,
+                      const FieldPlan &p)
+    {
+        const RowCell c = cellOf(row, col);
+        switch (c.kind) {
+        case RowCell::Null:
+            return AppendFieldCode(m_codec, m_data, nullText, length, p.type, p.d.Type, m_zero);
+        case RowCell::Integer:
+            return AppendFieldInteger(m_codec, m_data, c.i, length, p.type, p.d.Type, m_zero);
+        case RowCell::Real:
+            return AppendFieldReal(m_codec, m_data, c.d, length, p.type, p.d.Type, m_zero);
+        case RowCell::Other:
+            break;
+        }
+        return AppendFieldValue(m_codec, m_data, row.value(col), nullText, length, p.type, p.d.Type,
+                                m_zero);
+    }
+
     bool missing(const QString &table, const QString &name)
     {
         fail(m_state, kPluDataSource, noColumn(table, name));
@@ -541,6 +779,7 @@ private:
     const TextCodec &m_codec;
     QVector<FieldPlan> m_plans;
     QByteArray m_data;
+    EanKeyCache m_eanKey;
     const QString m_zero = QStringLiteral("0");
     const QString m_nul = QString(QChar(0)); // a null value of a flagged field
     int m_colMG = -1, m_colLB = -1, m_colBar = -1, m_colItem = -1;
@@ -577,7 +816,8 @@ public:
     template <class Row>
     bool encode(const Row &row, bool withLength, QByteArray &out)
     {
-        QByteArray data;
+        QByteArray &data = m_data;
+        data.truncate(0); // keeps the buffer of the previous block
         for (const FieldPlan &p : std::as_const(m_plans)) {
             const FieldDescriptor &d = p.d;
             if (p.col < 0) {
@@ -604,22 +844,19 @@ public:
                 return false;
             }
         }
-        out.clear();
         if (!withLength) {
-            out = data;
+            out.truncate(0);
+            out.append(data);
             return true;
         }
-        out.append(data.left(8));
-        if (!AppendLenData(m_state, out, data, 2))
-            return false;
-        out.append(data.mid(8));
-        return true;
+        return withLengthAfterHead(m_state, data, out);
     }
 
 private:
     AppState &m_state;
     const TextCodec &m_codec;
     QVector<FieldPlan> m_plans;
+    QByteArray m_data;
 };
 
 // Date and time texts of the update. The clock is asked again after 20 ms
@@ -640,15 +877,20 @@ public:
         m_secs = secs;
         m_date = now.date().toString(QStringLiteral("yyyy-MM-dd"));
         m_time = now.time().toString(QStringLiteral("HH:mm:ss"));
+        m_dateUtf8 = m_date.toUtf8();
+        m_timeUtf8 = m_time.toUtf8();
     }
     const QString &date() const { return m_date; }
     const QString &time() const { return m_time; }
+    const QByteArray &dateUtf8() const { return m_dateUtf8; }
+    const QByteArray &timeUtf8() const { return m_timeUtf8; }
 
 private:
     AppState &m_state;
     QElapsedTimer m_timer;
     qint64 m_secs = 0;
     QString m_date, m_time;
+    QByteArray m_dateUtf8, m_timeUtf8;
 };
 
 QString quotedColumnList(const QStringList &names, const QSqlRecord &table)
@@ -790,6 +1032,11 @@ QString CreateZentPLUData(AppState &state, qint32 pluNo)
 
 EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo)
 {
+    return CreatePLUData(state, mode, pluNo, RowAccess::Native);
+}
+
+EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo, RowAccess access)
+{
     EncodeRunResult result;
     const bool all = mode.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0;
     const bool single = mode.compare(QLatin1String("SINGLE"), Qt::CaseInsensitive) == 0;
@@ -884,9 +1131,19 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
         : QStringLiteral("Select ") + columns + QStringLiteral(" from PLU order by [PLU_No];");
 
     Transaction tx(state);
-    std::optional<QSqlQuery> rows = QueryKorvoDB(state, sql);
-    if (rows) {
-        const ColumnIndex rec(rows->record());
+    const QString updateSql =
+        QStringLiteral("Update PLU set ZentBinData=?, PLU_UPDate=?, PLU_UPTime=? where PLU_No=?");
+    // Mode ALL reads and writes through the SQLite library where it can; a
+    // statement that fails there runs again through QtSql, which reports it.
+    std::unique_ptr<SqliteRowStore> native;
+    if (all && access == RowAccess::Native)
+        native = SqliteRowStore::open(db, TranslateSql(sql), updateSql);
+    std::optional<QSqlQuery> rows;
+    if (!native)
+        rows = QueryKorvoDB(state, sql);
+    if (native || rows) {
+        result.nativeRows = native != nullptr;
+        const ColumnIndex rec = native ? ColumnIndex(native->columnNames()) : ColumnIndex(rows->record());
         const int colNo = rec(QStringLiteral("PLU_No"));
         const TextCodec codec(state);
         PluEncoder encoder(state, codec, rec);
@@ -905,11 +1162,12 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
         }
 
         QSqlQuery update(db);
-        update.prepare(QStringLiteral(
-            "Update PLU set ZentBinData=?, PLU_UPDate=?, PLU_UPTime=? where PLU_No=?"));
+        update.prepare(updateSql);
         UpdateClock clock(state);
-        StatusBlocks blocks;
+        StatusBlocks blocks, stored;
+        bool anyStored = false;
         QByteArray record;
+        const QByteArray noRecord;
         const QString empty = QStringLiteral(""); // stored as '', not NULL
 
         if (all && ui)
@@ -919,64 +1177,98 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
                               total);
         int count = 0;
         bool ended = false;
-        while (rows->next()) {
-            ++count;
-            pluNo = colNo >= 0 ? toInt(rows->value(colNo)) : 0;
-            if (!unknownFlag.isEmpty() || colNo < 0) {
-                fail(state, runSource.arg(pluNo),
-                     noColumn(QStringLiteral("PLU"),
-                              colNo < 0 ? QStringLiteral("PLU_No") : unknownFlag));
-                result.failedPlus.push_back(pluNo);
-                ended = true;
-                break;
-            }
-            QVector<StatusFlag> &flags = state.enc.statusFlags;
-            if (packed) {
-                for (int n = 0; n < 11; ++n) {
-                    const int byte = statusCols[n] >= 0 ? rows->value(statusCols[n]).toInt() : 0;
-                    for (int j = 0; j < 8 && 8 * n + j < flags.size(); ++j)
-                        flags[8 * n + j].Value = (byte >> j) & 1;
+        auto walk = [&](auto &&row) {
+            while (row.next()) {
+                ++count;
+                pluNo = colNo >= 0 ? toInt(row.value(colNo)) : 0;
+                if (!unknownFlag.isEmpty() || colNo < 0) {
+                    fail(state, runSource.arg(pluNo),
+                         noColumn(QStringLiteral("PLU"),
+                                  colNo < 0 ? QStringLiteral("PLU_No") : unknownFlag));
+                    result.failedPlus.push_back(pluNo);
+                    ended = true;
+                    break;
                 }
-            } else {
-                for (int i = 0; i < flags.size(); ++i)
-                    flags[i].Value = (flagCols.at(i) >= 0 && isTrue(rows->value(flagCols.at(i)))) ? 1 : 0;
-            }
+                QVector<StatusFlag> &flags = state.enc.statusFlags;
+                if (packed) {
+                    StatusFlag *flag = flags.data();
+                    const qsizetype flagCount = flags.size();
+                    for (int n = 0; n < 11; ++n) {
+                        int byte = 0;
+                        if (statusCols[n] >= 0) {
+                            const RowCell c = cellOf(row, statusCols[n]);
+                            byte = c.kind == RowCell::Integer ? static_cast<int>(c.i)
+                                                              : row.value(statusCols[n]).toInt();
+                        }
+                        for (int j = 0; j < 8 && 8 * n + j < flagCount; ++j)
+                            flag[8 * n + j].Value = (byte >> j) & 1;
+                    }
+                } else {
+                    for (int i = 0; i < flags.size(); ++i)
+                        flags[i].Value =
+                            (flagCols.at(i) >= 0 && isTrue(row.value(flagCols.at(i)))) ? 1 : 0;
+                }
 
-            const qsizetype rowReports = state.reportedErrors.size();
-            bool good = buildStatusBlocks(state, blocks);
-            if (good) {
-                storeStatusBlocks(state, blocks);
-                good = encoder.encode(*rows, pluNo, blocks, record);
-            }
-            const QString text = good ? QString::fromLatin1(record) : empty;
-            if (!good && state.reportedErrors.size() > rowReports)
-                WriteLog(state, runSource.arg(pluNo)
-                                    + QStringLiteral(":    no scale record: the PLU could not be encoded"));
+                const qsizetype rowReports = state.reportedErrors.size();
+                bool good = buildStatusBlocks(state, blocks);
+                if (good) {
+                    // Most PLUs share their status blocks: the texts in the
+                    // state are only made anew when they change.
+                    if (!anyStored || !(blocks == stored)) {
+                        storeStatusBlocks(state, blocks);
+                        stored = deepCopy(blocks);
+                        anyStored = true;
+                    }
+                    good = encoder.encode(row, pluNo, blocks, record);
+                }
+                const QByteArray &bytes = good ? record : noRecord;
+                if (!good && state.reportedErrors.size() > rowReports)
+                    WriteLog(state, runSource.arg(pluNo)
+                                        + QStringLiteral(":    no scale record: the PLU could not be encoded"));
 
-            clock.tick();
-            update.addBindValue(text);
-            update.addBindValue(clock.date());
-            update.addBindValue(clock.time());
-            update.addBindValue(pluNo);
-            if (!update.exec()) {
-                fail(state,
-                     QStringLiteral("QueryKorvoDB Update PLU set [ZentBinData]='") + text
-                         + QStringLiteral("', [PLU_UPDate]=#") + clock.date()
-                         + QStringLiteral("#,[PLU_UPTime]=#") + clock.time()
-                         + QStringLiteral("# where [PLU_No]=") + QString::number(pluNo)
-                         + QLatin1Char(';'),
-                     update.lastError().text());
-                good = false;
-            }
-            if (good)
-                ++result.encoded;
-            else
-                result.failedPlus.push_back(pluNo);
+                clock.tick();
+                if (!native || !native->update(bytes, clock.dateUtf8(), clock.timeUtf8(), pluNo)) {
+                    const QString text = good ? QString::fromLatin1(bytes) : empty;
+                    update.addBindValue(text);
+                    update.addBindValue(clock.date());
+                    update.addBindValue(clock.time());
+                    update.addBindValue(pluNo);
+                    if (!update.exec()) {
+                        fail(state,
+                             QStringLiteral("QueryKorvoDB Update PLU set [ZentBinData]='") + text
+                                 + QStringLiteral("', [PLU_UPDate]=#") + clock.date()
+                                 + QStringLiteral("#,[PLU_UPTime]=#") + clock.time()
+                                 + QStringLiteral("# where [PLU_No]=") + QString::number(pluNo)
+                                 + QLatin1Char(';'),
+                             update.lastError().text());
+                        good = false;
+                    }
+                }
+                if (good)
+                    ++result.encoded;
+                else
+                    result.failedPlus.push_back(pluNo);
 
-            if (all && ui && count % 100 == 0)
-                ui->progressStep(count);
-            if (count % 10 != 0 && ui)
-                ui->processEvents();
+                if (all && ui && count % 100 == 0)
+                    ui->progressStep(count);
+                if (count % 10 != 0 && ui)
+                    ui->processEvents();
+            }
+        };
+        QString readError;
+        if (native) {
+            walk(*native);
+            readError = native->readError();
+        } else {
+            walk(QtSqlRows{*rows});
+            if (rows->lastError().isValid())
+                readError = rows->lastError().text();
+        }
+        // A walk cut short by the database is no completed run.
+        if (!ended && !readError.isEmpty()) {
+            fail(state, runSource.arg(pluNo),
+                 QStringLiteral("Reading the PLUs failed after %1 of them: %2").arg(count).arg(readError));
+            ended = true;
         }
         result.selected = count;
         result.completed = !ended;
@@ -984,9 +1276,19 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
             ui->progressStep(count);
             ui->progressEnd();
         }
-        rows->finish();
+        // Every statement of the run ends before the commit.
+        native.reset();
+        if (rows)
+            rows->finish();
     }
-    tx.commit();
+    if (tx.active() && !tx.commit()) {
+        // Nothing of the run reached the database: no PLU got its record.
+        fail(state, runSource.arg(pluNo),
+             QStringLiteral("The encoded records could not be saved: ")
+                 + QSqlDatabase::database(state.connMain, false).lastError().text());
+        result.encoded = 0;
+        result.completed = false;
+    }
     summarize();
     return result;
 }

@@ -23,7 +23,14 @@ struct EncodeRunResult {
     int encoded = 0;            // of those, stored with a usable record
     QVector<qint32> failedPlus; // stored with an empty record, or not stored
     bool completed = false;     // the walk reached the end of the selection
+    bool nativeRows = false;    // mode ALL went straight through the SQLite library
 };
+
+// How mode ALL reads the PLU rows and writes their records: straight through
+// the SQLite library on the connection's handle where the driver is QSQLITE
+// (Native, the default), or through QtSql only. Both store the same records
+// and report the same errors; mode SINGLE always goes through QtSql.
+enum class RowAccess { Native, QtSql };
 
 // mode "SINGLE" (pluNo selects the PLU) or "ALL", compared without regard to
 // case; on return pluNo holds the number of the last PLU encoded. Reloads
@@ -38,6 +45,7 @@ struct EncodeRunResult {
 // before any record is written. The hierarchy tables (LoadMGSettings,
 // LoadScaleBarcodeList) must be loaded before.
 EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo);
+EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo, RowAccess access);
 
 // The record of one PLU read by number; expects state.enc.fieldDescs to hold
 // PLU.dsc, the status blocks to belong to that PLU and the discount table to

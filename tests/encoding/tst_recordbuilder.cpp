@@ -524,6 +524,21 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     QVERIFY(!r.completed);
     QCOMPARE(record(s, 2), QStringLiteral("OLD"));
     QCOMPARE(s.reportedErrors.last().source, QStringLiteral("CreatePLUData (2)"));
+
+    // A commit the database refuses is a failed run, not a success: here a
+    // deferred foreign key that only the commit checks.
+    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/PLU_STATUS.dsc"), statusFile()));
+    QVERIFY(exec(s, "PRAGMA foreign_keys=ON"));
+    QVERIFY(exec(s, "create table Orphan (Ref integer references Nobody(Id) deferrable initially deferred)"));
+    QVERIFY(exec(s, "create table Nobody (Id integer primary key)"));
+    QVERIFY(exec(s, "create trigger plu_touched after update on PLU begin insert into Orphan values (1); end"));
+    const qsizetype before = s.reportedErrors.size();
+    r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    QCOMPARE(r.encoded, 0);
+    QVERIFY(!r.completed);
+    QCOMPARE(s.reportedErrors.size(), before + 1);
+    QVERIFY(s.reportedErrors.last().description.startsWith(QStringLiteral("The encoded records could not be saved")));
+    QCOMPARE(record(s, 2), QStringLiteral("OLD"));
 }
 
 void TestRecordBuilder::statusAndDiscountSteps()
