@@ -1,4 +1,5 @@
 #include "ui/FieldChooserWindow.h"
+#include "ui/WindowPlacement.h"
 
 #include "core/AppState.h"
 #include "ui/FormTexts.h"
@@ -21,7 +22,6 @@ namespace korvo {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 // The chooser control sits this far from the window's left edge and is
 // twice that narrower than the window's inner width.
 constexpr int kListInset = 4;
@@ -357,35 +357,15 @@ void FieldChooserWindow::resizeEvent(QResizeEvent *event)
 
 void FieldChooserWindow::restorePosition()
 {
-    QSettings &store = m_state.userStore(); // already in the group "Settings"
-    auto read = [&](const char *key, double fallback) {
-        bool ok = false;
-        const double v = store.value(QLatin1String(key)).toDouble(&ok);
-        return qRound((ok ? v : fallback) / kTwipsPerPixel);
-    };
-    QRect r(read("FieldChooserLeft", 1000), read("FieldChooserTop", 1000),
-            qMax(60, read("FieldChooserWidth", 2300)), qMax(60, read("FieldChooserHeight", 5500)));
-    // A place on a screen that is gone would leave the window out of reach.
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    bool onScreen = screens.isEmpty();
-    for (const QScreen *s : screens)
-        onScreen = onScreen || s->availableGeometry().contains(r.topLeft());
-    if (!onScreen && QGuiApplication::primaryScreen())
-        r.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
-    setGeometry(r);
+    setGeometry(ReadWindowPlacement(m_state.userStore(), QStringLiteral("FieldChooser"),
+                                    QRect(1000, 1000, 2300, 5500), 60));
 }
 
 void FieldChooserWindow::savePosition()
 {
     if (isMinimized())
         return;
-    QSettings &store = m_state.userStore();
-    const QRect g = geometry();
-    store.setValue(QStringLiteral("FieldChooserLeft"), g.x() * kTwipsPerPixel);
-    store.setValue(QStringLiteral("FieldChooserTop"), g.y() * kTwipsPerPixel);
-    store.setValue(QStringLiteral("FieldChooserWidth"), g.width() * kTwipsPerPixel);
-    store.setValue(QStringLiteral("FieldChooserHeight"), g.height() * kTwipsPerPixel);
-    store.sync();
+    WriteWindowPlacement(m_state.userStore(), QStringLiteral("FieldChooser"), geometry());
 }
 
 } // namespace korvo

@@ -1,4 +1,5 @@
 #include "ui/MainWindow.h"
+#include "ui/WindowPlacement.h"
 
 #include "core/AppState.h"
 #include "core/Database.h"
@@ -44,7 +45,6 @@ namespace {
 
 const QString kOwner = QStringLiteral("frmMain");
 const QString kSetting = QStringLiteral("Setting");
-constexpr int kTwipsPerPixel = 15;
 // Layout texts are far longer than the classic 254-character value limit.
 constexpr int kLayoutBuffer = 1 << 20;
 
@@ -140,22 +140,8 @@ void MainWindow::ensureStoreRow()
 
 void MainWindow::restorePosition()
 {
-    QSettings &store = m_state.userStore(); // already in the group "Settings"
-    auto read = [&](const char *key, double fallback) {
-        bool ok = false;
-        const double v = store.value(QLatin1String(key)).toDouble(&ok);
-        return qRound((ok ? v : fallback) / kTwipsPerPixel);
-    };
-    QRect r(read("MainLeft", 1000), read("MainTop", 1000), read("MainWidth", 6500),
-            read("MainHeight", 6500));
-    // A position saved on a screen that is gone would hide the window.
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    bool onScreen = screens.isEmpty();
-    for (const QScreen *s : screens)
-        onScreen = onScreen || s->availableGeometry().contains(r.topLeft());
-    if (!onScreen && QGuiApplication::primaryScreen())
-        r.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
-    setGeometry(r);
+    setGeometry(ReadWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
+                                    QRect(1000, 1000, 6500, 6500)));
 }
 
 QString MainWindow::captionWithVersion()
@@ -359,19 +345,19 @@ void MainWindow::setupListColumns()
 
 void MainWindow::createPanes()
 {
-    struct Spec {
+    struct PaneDef {
         int id;
         const char *titleKey;
         QWidget *content;
     };
-    const Spec specs[] = {
+    const PaneDef panes[] = {
         {SelectPaneId, "paneSelect", m_selectPane},
         {StorePaneId, "paneStore", m_tree},
         {PagePaneId, "panePage", m_pagePane},
         {EditorPaneId, "panePLUEdit", m_editorPane},
         {QueryPaneId, "paneQuery", m_queryPane},
     };
-    for (const Spec &s : specs) {
+    for (const PaneDef &s : panes) {
         auto *dock = new QDockWidget(GetLangString(m_state, kOwner, QLatin1String(s.titleKey)), this);
         dock->setObjectName(QStringLiteral("pane%1").arg(s.id));
         dock->setWidget(s.content);
@@ -663,13 +649,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_closed = true;
     // Every step is attempted; a failing one does not stop the others.
     if (!isMinimized()) {
-        QSettings &store = m_state.userStore(); // already in the group "Settings"
-        const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-        store.setValue(QStringLiteral("MainLeft"), g.x() * kTwipsPerPixel);
-        store.setValue(QStringLiteral("MainTop"), g.y() * kTwipsPerPixel);
-        store.setValue(QStringLiteral("MainWidth"), g.width() * kTwipsPerPixel);
-        store.setValue(QStringLiteral("MainHeight"), g.height() * kTwipsPerPixel);
-        store.sync();
+        WriteWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
+                             isMaximized() || isFullScreen() ? normalGeometry() : geometry());
     }
     WriteIniString(kSetting, QStringLiteral("PLUList"), m_pluList->layoutText(), m_state.iniFile);
     WriteIniString(kSetting, QStringLiteral("DockingPane"), QString::fromLatin1(saveState().toBase64()),
