@@ -3,6 +3,7 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "encoding/RecordBuilder.h"
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "ui/MainWindow.h"
@@ -64,7 +65,8 @@ int main(int argc, char *argv[])
     if (!lock.tryLock(0))
         return 0;
 
-    if (parser.isSet(dataRootOption) && !HasAnyDatabase(state.dataPath)) {
+    const bool freshRoot = parser.isSet(dataRootOption) && !HasAnyDatabase(state.dataPath);
+    if (freshRoot) {
         DataRootOptions options;
         options.demoRows = true;
         QString error;
@@ -83,5 +85,12 @@ int main(int argc, char *argv[])
 
     MainWindow window(state, &signIn);
     window.show();
+    if (freshRoot) {
+        // The demo PLUs get their scale records, as "korvoctl init" gives them;
+        // the window has resolved the hierarchy settings the records need.
+        qint32 last = 0;
+        CreatePLUData(state, QStringLiteral("ALL"), last);
+        window.refreshPluList();
+    }
     return QApplication::exec();
 }
