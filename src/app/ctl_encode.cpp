@@ -39,7 +39,7 @@ int CtlEncode(AppState &state, const QStringList &args)
             err << e.source << ": " << e.description << Qt::endl;
         }
     }
-    if (!all && r.selected == 0) {
+    if (!all && r.selected == 0 && state.reportedErrors.size() == before) {
         err << "korvoctl encode: PLU " << *plu << " does not exist" << Qt::endl;
         return 1;
     }

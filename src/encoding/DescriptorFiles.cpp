@@ -299,7 +299,15 @@ QString ReadFile(const AppState &state, const QString &path)
 
 void LinkStatusFlagsToFields(AppState &state)
 {
-    const QString text = ReadFile(state, DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc")));
+    const QString path = DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc"));
+    QString error;
+    if (!readText(state, path, &error)) {
+        // The program still starts (no editor field is then tied to a
+        // flag), but the operator learns why before encoding fails too.
+        state.errorSource = QStringLiteral("LinkStatusFlagsToFields");
+        ReportError(state, error);
+    }
+    const QString text = ReadFile(state, path);
     QHash<QString, QString> links; // upper-cased field name -> flag name
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     for (const QString &line : lines) {

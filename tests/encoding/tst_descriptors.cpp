@@ -270,6 +270,13 @@ void TestDescriptors::statusLinks()
 
     QCOMPARE(ReadFile(f.state, DescriptorPath(f.state, QStringLiteral("PLU_STATUS.dsc"))).left(36),
              QStringLiteral("Stat1_Text, 1.0 ,PLU_Commodity,0\r\nSt"));
+
+    // A missing file links nothing and says why, once.
+    QVERIFY(QFile::remove(DescriptorPath(f.state, QStringLiteral("PLU_STATUS.dsc"))));
+    LinkStatusFlagsToFields(f.state);
+    QCOMPARE(flagOf("PLU_LBFormat1"), QString());
+    QCOMPARE(f.state.reportedErrors.size(), 1);
+    QCOMPARE(f.state.reportedErrors.at(0).source, QStringLiteral("LinkStatusFlagsToFields"));
 }
 
 void TestDescriptors::folderNameWithoutCase()
