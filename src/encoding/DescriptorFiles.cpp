@@ -120,6 +120,39 @@ QString lineError(int lineNo, const QString &what)
     return QStringLiteral("Line %1: %2").arg(lineNo).arg(what);
 }
 
+// The lines that carry an entry (not blank, not a ";" comment), split at
+// every "," of the untrimmed line, with their 1-based line numbers.
+struct DescriptorLine {
+    int lineNo;
+    QStringList cols;
+};
+
+QVector<DescriptorLine> usedLines(const QString &text)
+{
+    QVector<DescriptorLine> out;
+    const QStringList lines = SplitDescriptorLines(text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString trimmed = trimBlanks(lines.at(i));
+        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+            continue;
+        out.push_back({i + 1, lines.at(i).split(u',')});
+    }
+    return out;
+}
+
+// False after reporting a line with fewer than `needed` columns.
+bool hasColumns(AppState &state, const QString &reader, const QString &path,
+                const DescriptorLine &line, int needed)
+{
+    if (line.cols.size() >= needed)
+        return true;
+    reportReader(state, reader, path,
+                 lineError(line.lineNo, QStringLiteral("expected %1 columns, found %2")
+                                            .arg(needed)
+                                            .arg(line.cols.size())));
+    return false;
+}
+
 enum class DescKind { Plu, Fixed };
 
 bool readFieldDescFile(AppState &state, const QString &path, DescKind kind)
@@ -145,36 +178,29 @@ bool readFieldDescFile(AppState &state, const QString &path, DescKind kind)
                 flagSources.insert(f.Name, f.Source);
         }
     }
-    const QStringList lines = SplitDescriptorLines(*text);
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString trimmed = trimBlanks(lines.at(i));
-        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
-            continue;
-        const QStringList cols = lines.at(i).split(u',');
-        if (cols.size() < 7) {
-            reportReader(state, reader, path,
-                         lineError(i + 1, QStringLiteral("expected 7 columns, found %1")
-                                              .arg(cols.size())));
+    for (const DescriptorLine &line : usedLines(*text)) {
+        if (!hasColumns(state, reader, path, line, 7))
             return false;
-        }
+        const QStringList &cols = line.cols;
+        // Length and Conditional are whole numbers; anything else ends the read.
+        auto whole = [&](int col, const char *what) -> std::optional<qint16> {
+            const std::optional<qint16> v = wholeNumber16(trimBlanks(cols.at(col)));
+            if (!v)
+                reportReader(state, reader, path,
+                             lineError(line.lineNo, QStringLiteral("%1 \"%2\" is not a whole number")
+                                                        .arg(QLatin1String(what), trimBlanks(cols.at(col)))));
+            return v;
+        };
         FieldDescriptor d;
         d.Name = trimBlanks(cols.at(0));
-        const std::optional<qint16> length = wholeNumber16(trimBlanks(cols.at(1)));
-        if (!length) {
-            reportReader(state, reader, path,
-                         lineError(i + 1, QStringLiteral("Length \"%1\" is not a whole number")
-                                              .arg(trimBlanks(cols.at(1)))));
+        const std::optional<qint16> length = whole(1, "Length");
+        if (!length)
             return false;
-        }
         d.Length = *length;
         d.Type = trimBlanks(cols.at(2));
-        const std::optional<qint16> cond = wholeNumber16(trimBlanks(cols.at(3)));
-        if (!cond) {
-            reportReader(state, reader, path,
-                         lineError(i + 1, QStringLiteral("Conditional \"%1\" is not a whole number")
-                                              .arg(trimBlanks(cols.at(3)))));
+        const std::optional<qint16> cond = whole(3, "Conditional");
+        if (!cond)
             return false;
-        }
         d.Conditional = *cond;
         d.FlagColumn = trimBlanks(cols.at(4));
         d.Column = trimBlanks(cols.at(5));
@@ -184,7 +210,7 @@ bool readFieldDescFile(AppState &state, const QString &path, DescKind kind)
             const QString key = d.Name.toUpper();
             if (enc.fieldDescIndex.contains(key)) {
                 reportReader(state, reader, path,
-                             lineError(i + 1, QStringLiteral("field name \"%1\" is repeated")
+                             lineError(line.lineNo, QStringLiteral("field name \"%1\" is repeated")
                                                   .arg(d.Name)));
                 return false;
             }
@@ -249,18 +275,10 @@ bool ReadZentStatFile(AppState &state, const QString &path)
         reportReader(state, reader, path, error);
         return false;
     }
-    const QStringList lines = SplitDescriptorLines(*text);
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString trimmed = trimBlanks(lines.at(i));
-        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
-            continue;
-        const QStringList cols = lines.at(i).split(u',');
-        if (cols.size() < 4) {
-            reportReader(state, reader, path,
-                         lineError(i + 1, QStringLiteral("expected 4 columns, found %1")
-                                              .arg(cols.size())));
+    for (const DescriptorLine &line : usedLines(*text)) {
+        if (!hasColumns(state, reader, path, line, 4))
             return false;
-        }
+        const QStringList &cols = line.cols;
         StatusFlag f;
         f.Name = trimBlanks(cols.at(0));
         f.Source = PrefixToInt16(trimBlanks(cols.at(1)));

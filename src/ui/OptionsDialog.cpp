@@ -1,4 +1,5 @@
 #include "ui/OptionsDialog.h"
+#include "ui/DialogButtons.h"
 
 #include "core/AppState.h"
 #include "encoding/RecordBuilder.h"
@@ -100,13 +101,7 @@ void OptionsDialog::buildControls()
     importType->addWidget(optUpdateNoExist);
     importType->addWidget(optUpdateAll);
 
-    cmdOK = named<QPushButton>(this, "cmdOK");
-    cmdCancel = named<QPushButton>(this, "cmdCancel");
-    cmdOK->setDefault(true);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
 
     auto *main = new QVBoxLayout(this);
     main->addWidget(fraGeneral);

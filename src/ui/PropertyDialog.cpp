@@ -1,4 +1,5 @@
 #include "ui/PropertyDialog.h"
+#include "ui/DialogButtons.h"
 
 #include "core/AppState.h"
 #include "ui/FormTexts.h"
@@ -101,15 +102,7 @@ PropertyDialog::PropertyDialog(AppState &state, PropertyTarget target, QWidget *
     grid->addWidget(lblLabelFormat, 3, 0);
     grid->addWidget(cboLabelFormat, 3, 1);
 
-    cmdOK = new QPushButton(this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
 
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top);

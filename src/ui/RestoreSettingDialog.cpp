@@ -1,4 +1,5 @@
 #include "ui/RestoreSettingDialog.h"
+#include "ui/DialogButtons.h"
 
 #include "core/AppState.h"
 #include "core/FileUtil.h"
@@ -31,16 +32,7 @@ RestoreSettingDialog::RestoreSettingDialog(AppState &state, QWidget *parent)
     lstSelectDate->setObjectName(QStringLiteral("lstSelectDate"));
     lstSelectDate->setSelectionMode(QAbstractItemView::SingleSelection);
     lblSelectDate->setBuddy(lstSelectDate);
-    cmdOK = new QPushButton(this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout *buttons = OkCancelRow(this, cmdOK, cmdCancel);
     auto *main = new QVBoxLayout(this);
     main->addWidget(lblSelectDate);
     main->addWidget(lstSelectDate, 1);
