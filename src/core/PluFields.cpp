@@ -99,6 +99,20 @@ int PluFieldTable::indexOf(const QString &name) const
     return m_index.value(name.trimmed().toUpper(), -1);
 }
 
+std::optional<qint32> ParsePluNo(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 10)
+        return std::nullopt;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    const qint64 v = t.toLongLong();
+    if (v < kPluNoMin || v > kPluNoMax)
+        return std::nullopt;
+    return qint32(v);
+}
+
 QString SqlValue(ValueKind kind, const QString &value)
 {
     if (value.isEmpty() || (kind != ValueKind::Text && value.trimmed().isEmpty()))

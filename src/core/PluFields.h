@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 namespace korvo {
 
@@ -21,6 +22,16 @@ struct PLUField {
 };
 
 inline constexpr int kPluFieldCount = 76;
+
+// The PLU numbers the program accepts wherever a number enters (editor,
+// import, korvoctl, the schema): the editor's six places. Records and
+// transfers rely on every stored PLU_No lying in this range.
+inline constexpr qint32 kPluNoMin = 1;
+inline constexpr qint32 kPluNoMax = 999999;
+
+// A PLU number as typed or read from a file: the whole text (trimmed) must be
+// a whole number in kPluNoMin..kPluNoMax; "1.5", "1e3", "abc" are refused.
+std::optional<qint32> ParsePluNo(const QString &text);
 
 class PluFieldTable {
 public:
