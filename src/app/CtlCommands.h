@@ -15,4 +15,8 @@ int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
 // one page of the PLU list as CSV, page and page count on stderr
 int CtlList(AppState &state, const QStringList &args);
+// import FILE [--mode 0|1|2]: the CSV import (default mode: SetImportType)
+int CtlImport(AppState &state, const QStringList &args);
+// export --scale IP [FILE]: the received PLUs of one scale as CSV
+int CtlExport(AppState &state, const QStringList &args);
 } // namespace korvo

@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"list", "list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...]\n"
              "       [--plu N | --item-code C | --ean E | --name TEXT]\n"
              "                             one page of the PLU list as CSV", &CtlList},
+    {"import", "import FILE [--mode 0|1|2]  import a PLU CSV file (0 replace, 1 add, 2 merge)", &CtlImport},
+    {"export", "export --scale IP [FILE]   the PLUs received from a scale as a CSV file", &CtlExport},
 };
 
 void usage()

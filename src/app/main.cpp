@@ -50,6 +50,7 @@ int main(int argc, char *argv[])
 
     WidgetUserInterface ui;
     AppState state(&ui);
+    ui.setState(&state);
     QString dataRoot;
     if (parser.isSet(dataRootOption)) {
         dataRoot = QDir(parser.value(dataRootOption)).absolutePath() + QLatin1Char('/');

@@ -6,6 +6,7 @@
 #include "core/IniFile.h"
 #include "core/UserInterface.h"
 #include "encoding/Hierarchy.h"
+#include "exchange/PluExchange.h"
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
 #include "startup/Startup.h"
@@ -18,6 +19,7 @@
 #include "ui/PluListController.h"
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
+#include "ui/ReceivePluWindow.h"
 #include "ui/RestoreSettingDialog.h"
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
@@ -504,16 +506,21 @@ void MainWindow::dispatch(int id)
     case MainGroupProperty:
         m_tree->editMainGroup();
         break;
+    case ImportCsv:
+        if (ImportCsvCommand(m_state))
+            refreshPluList();
+        break;
+    case ReceivePlu:
+        showReceiveWindow();
+        break;
 
     // Commands whose features land later; each names its feature.
-    case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
     case EditPlu:           // PLU editor: open on the selected PLU
     case DeletePlu:         // PLU save and delete: delete the selected PLUs
     case ScaleConfig:       // scale configuration component
     case ToolConfig:        // tool configuration dialog; on OK rebuildToolsMenu()
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
-    case ReceivePlu:        // receive window, modeless
     case DeleteAllByScale:  // whole-scale commands: delete all PLUs
     case SyncPcToScale:     // whole-scale commands: synchronise
         break;
@@ -623,6 +630,20 @@ void MainWindow::showAbout()
 {
     m_state.ui->message(captionWithVersion(), AppState::appTitle(), MsgIcon::Information,
                         MsgButtons::Ok, MsgResult::Ok);
+}
+
+ReceivePluWindow *MainWindow::receiveWindow() const { return m_receiveWindow; }
+
+void MainWindow::showReceiveWindow()
+{
+    if (!m_receiveWindow) {
+        // Receiving needs the scale component, which is not part of the program yet.
+        m_receiveWindow = new ReceivePluWindow(m_state, {}, this);
+        connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);
+    }
+    m_receiveWindow->show();
+    m_receiveWindow->raise();
+    m_receiveWindow->activateWindow();
 }
 
 void MainWindow::showTreePopup(const QPoint &globalPos)

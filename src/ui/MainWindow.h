@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QDockWidget;
@@ -23,6 +24,7 @@ class PluEditorPane;
 class PluListWidget;
 class PluListController;
 class QueryPane;
+class ReceivePluWindow;
 class SelectPane;
 class SignInProvider;
 class StoreTreePane;
@@ -56,6 +58,8 @@ public:
     SelectPane *selectPane() const { return m_selectPane; }
     PluEditorPane *editorPane() const { return m_editorPane; }
     FieldChooserWindow *fieldChooser() const { return m_fieldChooser; }
+    // The receive window while it is open (143).
+    ReceivePluWindow *receiveWindow() const;
 
     // BuildToolMenu: the fixed tools that exist, then the user tools.
     void rebuildToolsMenu();
@@ -94,6 +98,7 @@ private:
     void toggleFieldChooser();
     void togglePane(int paneId);
     void showAbout();
+    void showReceiveWindow();
     void showTreePopup(const QPoint &globalPos);
     QString captionWithVersion();
 
@@ -123,6 +128,7 @@ private:
     SelectPane *m_selectPane = nullptr;
     PluEditorPane *m_editorPane = nullptr;
     FieldChooserWindow *m_fieldChooser = nullptr;
+    QPointer<ReceivePluWindow> m_receiveWindow;
 };
 
 } // namespace korvo
