@@ -6,23 +6,20 @@
 #include "core/PluFields.h"
 #include "core/UserInterface.h"
 #include "core/Values.h"
-#include "encoding/DescriptorFiles.h"
-#include "encoding/Hierarchy.h"
 #include "exchange/CsvText.h"
+#include "exchange/ExchangeRows.h"
+#include "encoding/Hierarchy.h"
 #include "i18n/Language.h"
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
+#include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringDecoder>
-#include <QStringEncoder>
-
-#include <QSet>
-#include <QSqlDriver>
 
 #include <sqlite3.h>
 
@@ -34,164 +31,12 @@
 
 namespace korvo {
 
+using namespace exchange;
+
 namespace {
 
-const QString kGlobal = QStringLiteral("Global");
-const QString kCrLf = QStringLiteral("\r\n");
 const QString kPluNo = QStringLiteral("PLU_No");
-const QString kRecordColumn = QStringLiteral("ZentBinData");
 const QString kDiscountFlag = QStringLiteral("Stat2_Discount");
-
-QString text(AppState &state, const char *key)
-{
-    return GetLangString(state, kGlobal, QLatin1String(key));
-}
-
-QSqlDatabase mainDb(const AppState &state)
-{
-    return QSqlDatabase::database(state.connMain, false);
-}
-
-QString codepageName(const AppState &state)
-{
-    const QString name = state.settings.Codepage.trimmed();
-    return name.isEmpty() ? QStringLiteral("windows-1252") : name;
-}
-
-// How a column's values are written to and read from a file.
-enum class CsvKind { Number, Text, DateTime, YesNo };
-
-// The PLU field table decides for its 76 columns; every other PLU column
-// but the record is a Yes/No status flag.
-CsvKind csvKindOf(const AppState &state, const QString &column)
-{
-    const int i = state.pluFields.indexOf(column);
-    if (i >= 0) {
-        switch (state.pluFields.at(i).Kind) {
-        case ValueKind::Number: return CsvKind::Number;
-        case ValueKind::Text: return CsvKind::Text;
-        case ValueKind::DateTime: return CsvKind::DateTime;
-        }
-    }
-    if (column.compare(kRecordColumn, Qt::CaseInsensitive) == 0)
-        return CsvKind::Text;
-    return CsvKind::YesNo;
-}
-
-bool needsQuotes(const QString &s)
-{
-    for (const QChar c : s) {
-        if (c == u',' || c == u'\'' || c == u'\r' || c == u'\n')
-            return true;
-    }
-    return s != s.trimmed();
-}
-
-// One stored value as a value of a file line: its text and whether it is quoted.
-std::pair<QString, bool> csvValueOf(const QVariant &v, CsvKind kind)
-{
-    if (v.isNull())
-        return {QStringLiteral("0"), false};
-    const int type = v.typeId();
-    const bool number = type == QMetaType::Int || type == QMetaType::LongLong
-                     || type == QMetaType::Double || type == QMetaType::Bool;
-    switch (kind) {
-    case CsvKind::YesNo: {
-        const std::optional<bool> b = number ? std::optional<bool>(v.toDouble() != 0.0)
-                                             : StrictBool(v.toString());
-        if (b)
-            return {*b ? QStringLiteral("-1") : QStringLiteral("0"), false};
-        break;
-    }
-    case CsvKind::Number: {
-        if (type == QMetaType::Double)
-            return {NumberText(v.toDouble()), false};
-        if (number)
-            return {QString::number(v.toLongLong()), false};
-        if (const auto d = StrictNumber(v.toString()))
-            return {NumberText(*d), false};
-        break;
-    }
-    case CsvKind::DateTime: {
-        QString s = v.toString();
-        if (!needsQuotes(s))
-            return {s, false};
-        break;
-    }
-    case CsvKind::Text:
-        break;
-    }
-    // Whatever does not fit its kind travels as a text and is judged on import.
-    return {type == QMetaType::Double ? NumberText(v.toDouble()) : v.toString(), true};
-}
-
-QString lineOf(const CsvRecord &rec)
-{
-    QString line;
-    for (qsizetype i = 0; i < rec.fields.size(); ++i) {
-        if (i > 0)
-            line += u',';
-        const CsvField &f = rec.fields.at(i);
-        if (f.quoted)
-            line += CsvQuote(f.text);
-        else
-            line += f.text;
-    }
-    return line;
-}
-
-// "the character "€" (U+20AC)"
-QString characterName(QStringView s, qsizetype i)
-{
-    const char32_t code = (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
-                        ? QChar::surrogateToUcs4(s.at(i), s.at(i + 1))
-                        : s.at(i).unicode();
-    return QStringLiteral("the character \"%1\" (U+%2)")
-        .arg(QString::fromUcs4(&code, 1), QString::number(uint(code), 16).toUpper().rightJustified(4, u'0'));
-}
-
-// The first character of s that the code page cannot hold, or -1. Encoders
-// substitute silently, hence the round trip.
-qsizetype firstUnwritable(const QByteArray &codepage, QStringView s)
-{
-    bool ascii = true;
-    for (const QChar c : s)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        return -1;
-    QStringEncoder enc(codepage.constData(), QStringEncoder::Flag::Stateless);
-    const QByteArray bytes = enc.encode(s);
-    QStringDecoder dec(codepage.constData(), QStringDecoder::Flag::Stateless);
-    if (!enc.hasError() && QString(dec.decode(bytes)) == s)
-        return -1;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const qsizetype len = s.at(i).isHighSurrogate() && i + 1 < s.size() ? 2 : 1;
-        const QStringView ch = s.mid(i, len);
-        QStringEncoder e(codepage.constData(), QStringEncoder::Flag::Stateless);
-        const QByteArray b = e.encode(ch);
-        QStringDecoder d(codepage.constData(), QStringDecoder::Flag::Stateless);
-        if (e.hasError() || b.isEmpty() || QString(d.decode(b)) != ch)
-            return i;
-        i += len - 1;
-    }
-    return -1;
-}
-
-// The status window's caption: title, what is read or written, the record
-// count of the total.
-class ProgressCaption {
-public:
-    ProgressCaption(AppState &state, const char *titleKey, const QString &what, qint64 total)
-        : m_head(text(state, titleKey) + QStringLiteral("...\n") + what + u'\n'
-                 + text(state, "msgPLUToCSVCurrentRecord")),
-          m_tail(QString(10, u' ') + text(state, "msgPLUToCSVTotalRecord") + QString::number(total))
-    {
-    }
-    QString operator()(qint64 k) const { return m_head + QString::number(k) + m_tail; }
-
-private:
-    QString m_head, m_tail;
-};
 
 // A number as StrictNumber reads it; the common forms without building a
 // QString.
@@ -226,8 +71,6 @@ std::optional<bool> yesNoOf(QStringView s)
         return true;
     return StrictBool(s.toString());
 }
-
-// ---------------------------------------------------------------- import
 
 // One value on its way into a statement.
 struct Value {
@@ -344,16 +187,6 @@ std::unique_ptr<Statement> prepareStatement(const QSqlDatabase &db, const QStrin
     return nullptr;
 }
 
-// Where the lines of an import come from.
-class LineSource {
-public:
-    virtual ~LineSource() = default;
-    // False at the end, or on an error (error() then says why).
-    virtual bool next(CsvRecord &record) = 0;
-    virtual QString error() const = 0;
-    virtual qint64 expected() const = 0; // lines to come, for the progress
-};
-
 class FileLines : public LineSource {
 public:
     explicit FileLines(QString content) : m_content(std::move(content)), m_reader(m_content)
@@ -369,68 +202,6 @@ public:
 private:
     QString m_content;
     CsvReader m_reader;
-    qint64 m_expected = 0;
-};
-
-// The received rows of one scale as lines: the header, then one line per row.
-class ReceivedLines : public LineSource {
-public:
-    ReceivedLines(AppState &state, const QStringList &columns, const QString &address)
-        : m_columns(columns)
-    {
-        QSqlDatabase db = mainDb(state);
-        QSqlQuery count(db);
-        count.prepare(QStringLiteral("select count(*) from RC_PLU where SC_IP=?"));
-        count.addBindValue(address);
-        if (count.exec() && count.next())
-            m_expected = count.value(0).toLongLong() + 1;
-        count.finish();
-        QStringList quoted;
-        for (const QString &c : columns) {
-            m_kinds << csvKindOf(state, c);
-            quoted << u'"' + c + u'"';
-        }
-        m_rows = std::make_unique<QSqlQuery>(db);
-        m_rows->setForwardOnly(true);
-        m_rows->prepare(QStringLiteral("select ") + quoted.join(u',')
-                        + QStringLiteral(" from RC_PLU where SC_IP=? order by PLU_No"));
-        m_rows->addBindValue(address);
-        if (!m_rows->exec())
-            m_error = m_rows->lastError().text();
-    }
-    bool next(CsvRecord &record) override
-    {
-        record.clear();
-        record.line = ++m_line;
-        if (!m_error.isEmpty())
-            return false;
-        if (m_line == 1) {
-            for (const QString &c : std::as_const(m_columns))
-                record.fields.push_back({c, false});
-            return true;
-        }
-        if (!m_rows->next()) {
-            if (m_rows->lastError().isValid())
-                m_error = m_rows->lastError().text();
-            m_rows->finish();
-            return false;
-        }
-        for (int i = 0; i < m_kinds.size(); ++i) {
-            auto [text, quoted] = csvValueOf(m_rows->value(i), m_kinds.at(i));
-            record.addOwned(std::move(text), quoted);
-        }
-        return true;
-    }
-    QString error() const override { return m_error; }
-    qint64 expected() const override { return m_expected; }
-    void finish() { m_rows->finish(); }
-
-private:
-    QStringList m_columns;
-    QVector<CsvKind> m_kinds;
-    std::unique_ptr<QSqlQuery> m_rows;
-    QString m_error;
-    qint64 m_line = 0;
     qint64 m_expected = 0;
 };
 
@@ -990,19 +761,6 @@ std::optional<QString> readFileText(AppState &state, const QString &path, QStrin
 
 } // namespace
 
-QStringList CsvColumnList(AppState &state)
-{
-    if (!ReadZentStatFile(state, DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc")))
-        || !ReadZentPLUDescFile(state, DescriptorPath(state, QStringLiteral("PLU.dsc"))))
-        return {};
-    QStringList columns;
-    for (const FieldDescriptor &d : std::as_const(state.enc.fieldDescs)) {
-        if (!d.Column.trimmed().isEmpty())
-            columns << d.Column.trimmed();
-    }
-    return columns;
-}
-
 ImportResult ImportPLUFromCSV(AppState &state, const QString &path, int importType)
 {
     if (path.trimmed().isEmpty())
@@ -1086,115 +844,6 @@ ReBuildMGResult ReBuildMG(AppState &state)
         r.ok = false;
     }
     return r;
-}
-
-// ---------------------------------------------------------------- export
-
-QString ProposedExportName(const QString &address, const QDateTime &now)
-{
-    return QStringLiteral("PLU") + address + u'_' + now.toString(QStringLiteral("yyyyMMdd")) + u'_'
-         + now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".CSV");
-}
-
-ExportResult ExportReceivedPLUs(AppState &state, const QString &address, const QString &path)
-{
-    ExportResult result;
-    UserInterface *ui = state.ui;
-    auto fail = [&](const QString &why) {
-        if (ui)
-            ui->progressEnd();
-        result.ok = false;
-        result.error = why;
-        state.errorSource = QStringLiteral("WriteZentScaleFile(") + path + u')';
-        ReportError(state, why + QStringLiteral(" No file was written."));
-        return result;
-    };
-    const QStringList columns = CsvColumnList(state);
-    if (columns.isEmpty())
-        return fail(QStringLiteral("The descriptor files cannot be read."));
-    const QByteArray codepage = codepageName(state).toLatin1();
-    if (!QStringEncoder(codepage.constData()).isValid())
-        return fail(QStringLiteral("The code page \"%1\" of the settings is unknown.")
-                        .arg(QString::fromLatin1(codepage)));
-
-    ReceivedLines rows(state, columns, address);
-    CsvRecord rec;
-    if (!rows.next(rec)) // the header
-        return fail(rows.error());
-    const qint64 total = rows.expected() - 1;
-    if (total <= 0) {
-        rows.finish();
-        return result; // no rows: no file
-    }
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("The file cannot be written: ") + file.errorString());
-    QStringEncoder enc(codepage.constData(), QStringEncoder::Flag::Stateless);
-    file.write(enc.encode(columns.join(u',') + kCrLf));
-
-    const ProgressCaption caption(state, "msgExportPLUToCSV", path, total);
-    if (ui)
-        ui->progressBegin(caption(0), int(qMin<qint64>(total, INT_MAX)));
-    qint64 k = 0;
-    QString line;
-    while (rows.next(rec)) {
-        ++k;
-        line = lineOf(rec);
-        if (const qsizetype bad = firstUnwritable(codepage, line); bad >= 0) {
-            // Name the value the character sits in.
-            qsizetype pos = 0;
-            int column = 0;
-            for (; column < rec.fields.size(); ++column) {
-                const CsvField &f = rec.fields.at(column);
-                const qsizetype len = (f.quoted ? CsvQuote(f.text).size() : f.text.size()) + 1;
-                if (bad < pos + len)
-                    break;
-                pos += len;
-            }
-            rows.finish();
-            file.cancelWriting();
-            return fail(QStringLiteral("PLU %1, column %2: %3 cannot be written in the code page \"%4\".")
-                            .arg(rec.fields.at(0).text.toString(), columns.value(column),
-                                 characterName(line, bad), QString::fromLatin1(codepage)));
-        }
-        line += kCrLf;
-        file.write(enc.encode(line));
-        if (ui && k % 10 == 0)
-            ui->progressStep(int(qMin<qint64>(k, INT_MAX)), caption(k));
-    }
-    if (!rows.error().isEmpty()) {
-        file.cancelWriting();
-        return fail(QStringLiteral("The received PLUs cannot be read: ") + rows.error());
-    }
-    if (!file.commit())
-        return fail(QStringLiteral("The file cannot be written: ") + file.errorString());
-    result.ok = true;
-    result.rows = int(k);
-    if (ui)
-        ui->progressFinish(text(state, "msgExportPLUToCSVSuccess"));
-    return result;
-}
-
-bool ExportReceivedPLUsToCSV(AppState &state)
-{
-    UserInterface *ui = state.ui;
-    if (!ui)
-        return false;
-    const ScaleChoice choice = ui->chooseScales(-1, false);
-    if (choice.cancelled || choice.addresses.isEmpty())
-        return true;
-    const QString address = choice.addresses.first();
-    const QString path = ui->saveFileName(text(state, "msgExportPLUToCSV"), QStringLiteral("CSV (*.csv)|*.csv"),
-                                          ProposedExportName(address, state.now()));
-    if (path.trimmed().isEmpty())
-        return true;
-    const ExportResult r = ExportReceivedPLUs(state, address, path);
-    if (!r.ok && r.error.isEmpty()) {
-        ui->message(text(state, "msgNoReceivedPLUs") + u' ' + address, AppState::appTitle(),
-                    MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
-    }
-    return r.ok;
 }
 
 } // namespace korvo
