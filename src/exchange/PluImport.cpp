@@ -99,8 +99,8 @@ class Statement {
 public:
     virtual ~Statement() = default;
     virtual void bind(int i, const Value &v) = 0; // i from 0, in statement order
-    // Runs it with the values bound; *row: a row came back.
-    virtual bool run(bool *row = nullptr) = 0;
+    // Runs it with the values bound.
+    virtual bool run() = 0;
     virtual QString error() const = 0;
 };
 
@@ -122,11 +122,9 @@ public:
             break;
         }
     }
-    bool run(bool *row) override
+    bool run() override
     {
         const int rc = sqlite3_step(m_stmt);
-        if (row)
-            *row = rc == SQLITE_ROW;
         const bool ok = rc == SQLITE_ROW || rc == SQLITE_DONE;
         if (!ok)
             m_error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
@@ -153,12 +151,9 @@ public:
         case Value::Text: m_query.bindValue(i, v.text.toString()); break;
         }
     }
-    bool run(bool *row) override
+    bool run() override
     {
         const bool ok = m_query.exec();
-        const bool got = ok && m_query.isSelect() && m_query.next();
-        if (row)
-            *row = got;
         m_query.finish();
         return ok;
     }
@@ -304,11 +299,6 @@ bool Importer::header(const CsvRecord &rec, QString *error)
             insertColumns << u'"' + c.name + u'"';
         m_plan << c;
     }
-    if (m_plan.isEmpty()) {
-        *error = QStringLiteral("Line %1: the header names no columns").arg(rec.line);
-        return false;
-    }
-
     QString marks = QStringLiteral("?,").repeated(insertColumns.size()).chopped(1);
     // The files do not carry the discount flag; a new row keeps it in step
     // with the PLU's discount rule, so that replacing all PLUs loses no
