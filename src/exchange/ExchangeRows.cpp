@@ -82,7 +82,17 @@ std::pair<QString, bool> csvValueOf(const QVariant &v, CsvKind kind)
         break;
     }
     case CsvKind::DateTime: {
-        QString s = v.toString();
+        // Dates and times in one form on every machine; a bare number (a
+        // day count) stays as it is.
+        QString s = v.toString().trimmed();
+        const bool dated = s.contains(u'-') || s.contains(u'.') || s.contains(u'/');
+        if (!dated && s.contains(u':')) {
+            if (const auto t = ReadTime(s))
+                s = t->toString(QStringLiteral("HH:mm:ss"));
+        } else if (dated) {
+            if (const auto d = ReadDate(s))
+                s = d->toString(QStringLiteral("yyyy-MM-dd"));
+        }
         if (!needsQuotes(s))
             return {s, false};
         break;

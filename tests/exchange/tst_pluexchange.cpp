@@ -232,8 +232,10 @@ void TestPluExchange::olderFilesAndCodePages()
     state().settings.Codepage = QStringLiteral("windows-1251");
     QVERIFY(exec(state(), "update PLU set PLU_Commodity='Хлеб ржаной' where PLU_No=5"));
     QVERIFY(receive(state(), kScale, "PLU_No=5"));
+    QVERIFY(exec(state(), "update RC_PLU set PLU_PAKTime='9:05', PLU_UPDate='15.03.2007'"));
     const QString path = m_root->path() + "cp.csv";
     QVERIFY(ExportReceivedPLUs(state(), kScale, path).ok);
+    QVERIFY(FileBytes(path).contains(",09:05:00,") && FileBytes(path).contains(",2007-03-15,"));
     QVERIFY(FileBytes(path).contains(QByteArray(QStringEncoder("windows-1251").encode(QStringLiteral("'Хлеб ржаной'")))));
     QVERIFY(exec(state(), "update PLU set PLU_Commodity='x' where PLU_No=5"));
     QVERIFY(ImportPLUFromCSV(state(), path, 2).ok);
