@@ -198,10 +198,13 @@ bool BackupDatabaseFile(const QString &source, const QString &target, QString *e
 BackupOutcome BackupDataRoot(const AppState &state, const QString &destination, UserInterface *progress)
 {
     BackupOutcome out;
+    // What a restore needs, or the backup could not be put back.
     const QStringList files = DataRootFiles(state.dataPath);
-    if (!files.contains(kSettingsFile) || !files.contains(databaseFiles().first())) {
-        out.error = QStringLiteral("%1 holds no data root").arg(QDir::toNativeSeparators(state.dataPath));
-        return out;
+    for (const QString &needed : QStringList{kSettingsFile} + databaseFiles()) {
+        if (!files.contains(needed)) {
+            out.error = QStringLiteral("%1 does not exist").arg(QDir::toNativeSeparators(state.dataPath + needed));
+            return out;
+        }
     }
     QDir parent(destination);
     if (!MakeDir(destination) || !parent.exists()) {
