@@ -19,4 +19,14 @@ int CtlList(AppState &state, const QStringList &args);
 int CtlImport(AppState &state, const QStringList &args);
 // export --scale IP [FILE]: the received PLUs of one scale as CSV
 int CtlExport(AppState &state, const QStringList &args);
+
+// The tool commands get a state with its paths only: they open what they
+// need themselves and work on a data root the program would refuse.
+// users list | functions | add NAME [--admin] | passwd NAME | remove NAME
+//   | admin NAME yes|no | prohibit NAME KEY... | allow NAME KEY...
+int CtlUsers(AppState &state, const QStringList &args);
+// backup DEST
+int CtlBackup(AppState &state, const QStringList &args);
+// restore SRC [--yes]
+int CtlRestore(AppState &state, const QStringList &args);
 } // namespace korvo

@@ -59,6 +59,13 @@ public:
         (void)deptId; (void)multiSelect;
         return {};
     }
+
+    // Folder dialog; "" when cancelled.
+    virtual QString chooseFolder(const QString &title)
+    {
+        (void)title;
+        return {};
+    }
 };
 
 // Answers every message with its default button and remembers nothing.

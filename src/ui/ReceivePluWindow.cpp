@@ -7,10 +7,10 @@
 #include "i18n/Language.h"
 #include "ui/FormTexts.h"
 #include "ui/PluListWidget.h"
-#include "ui/ToolsMenu.h"
+#include "tools/Tools.h"
+#include "ui/DesktopLauncher.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -210,10 +210,11 @@ void ReceivePluWindow::updateToPlu()
 
 void ReceivePluWindow::print()
 {
-    if (const FixedTool *tool = FindFixedTool(kPluPrintTool); tool && QFileInfo(FixedToolPath(m_state, *tool)).isFile()) {
-        LaunchFixedTool(m_state, *tool);
+    const FixedTool *tool = FindFixedTool(kPluPrintTool);
+    const LaunchRequest request = tool ? FixedToolLaunch(m_state, *tool) : LaunchRequest{};
+    DesktopLauncher launcher;
+    if (request.kind != LaunchRequest::Kind::Nothing && RunLaunch(request, launcher))
         return;
-    }
     printRows();
 }
 

@@ -149,4 +149,9 @@ ScaleChoice WidgetUserInterface::chooseScales(int deptId, bool multiSelect)
     return dialog.choice();
 }
 
+QString WidgetUserInterface::chooseFolder(const QString &title)
+{
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+}
+
 } // namespace korvo

@@ -36,6 +36,7 @@ public:
     QString openFileName(const QString &title, const QString &filter) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &proposed) override;
     ScaleChoice chooseScales(int deptId, bool multiSelect) override;
+    QString chooseFolder(const QString &title) override;
 
 private:
     StatusProcessWindow *progressWindow();
