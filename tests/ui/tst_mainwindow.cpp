@@ -212,10 +212,14 @@ private slots:
     {
         QRect closedAt;
         {
+            ClearUserStore(*m_root->newState());
             Session s(*m_root);
             QVERIFY(s.ok());
-            ClearUserStore(*s.state);
             MainWindow &w = *s.window;
+            // Without a saved place the window takes most of the screen.
+            const QRect screen = w.screen()->availableGeometry();
+            QVERIFY(screen.contains(w.geometry()));
+            QVERIFY(w.width() > screen.width() * 4 / 5 && w.height() > screen.height() * 4 / 5);
             QVERIFY(s.show());
             w.setGeometry(40, 50, 700, 520);
             w.command(cmd::PanePage)->trigger(); // hides pane 623
@@ -242,6 +246,16 @@ private slots:
         QVERIFY(!w.pane(MainWindow::StorePaneId)->isHidden());
         QVERIFY(w.fieldChooser()->isVisible());
         QVERIFY(s.state->reportedErrors.isEmpty());
+
+        // Closed maximised: maximised again, over the same normal place.
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        w.close();
+        Session again(*m_root);
+        QVERIFY(again.ok());
+        QVERIFY(again.window->windowState() & Qt::WindowMaximized);
+        QVERIFY(again.show() && again.window->isMaximized());
+        QCOMPARE(again.state->userStore().value("MainTop").toInt(), closedAt.top() * 15);
     }
 
     void exitSavesNothing()

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 using namespace korvo;
@@ -256,6 +257,42 @@ private slots:
         QCOMPARE(list()->horizontalHeaderItem(kPrice)->text(), priceCaption);
         QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG in (select MG_No from MG "
                                      "where DP_No=2) order by PLU_No limit 10"));
+        // A second click on it sorts the other way round, and says so.
+        clickHeader(kNo);
+        QCOMPARE(list()->horizontalHeaderItem(kNo)->text(), state().pluFields.at(kNo).Caption + " \u25BC");
+        QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG in (select MG_No from MG "
+                                     "where DP_No=2) order by PLU_No desc limit 10"));
+
+        // A section dragged sideways moves without sorting; hiding the sort
+        // column takes it out of the order.
+        QHeaderView *h = list()->horizontalHeader();
+        const QPoint from(h->sectionViewportPosition(kPrice) + 5, h->height() / 2);
+        QTest::mousePress(h->viewport(), Qt::LeftButton, {}, from);
+        for (int dx = 10; dx <= 2 * h->sectionSize(kPrice); dx += 10)
+            QTest::mouseMove(h->viewport(), from + QPoint(dx, 0));
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, from + QPoint(2 * h->sectionSize(kPrice), 0));
+        QVERIFY(h->visualIndex(kPrice) > kPrice);
+        QCOMPARE(list()->sortColumns().size(), 1);
+        QCOMPARE(list()->sortColumns().first().ascending, false);
+        h->hideSection(kNo);
+        QTRY_VERIFY(list()->sortColumns().isEmpty());
+        h->showSection(kNo);
+    }
+
+    void multiLineNamesShowTheirLines()
+    {
+        const QStringList plu = values("select PLU_No from PLU where PLU_Commodity like '%'||char(13)||'%' limit 1");
+        QVERIFY(!plu.isEmpty());
+        clickNode("Root");
+        TypeInto(query()->txtQueryByPLUNo, plu.first());
+        Click(query()->cmdQuerybyPLUNo);
+        const QModelIndex cell =
+            list()->model()->index(column(kNo).indexOf(plu.first()), state().pluFields.indexOf("PLU_Commodity"));
+        const QStringList lines = cell.data().toString().split('\r');
+        QCOMPARE(lines.size(), 2);
+        auto *delegate = qobject_cast<QStyledItemDelegate *>(list()->itemDelegate());
+        QVERIFY(delegate);
+        QCOMPARE(delegate->displayText(cell.data(), QLocale()), lines.join(" | "));
     }
 
     void selectionPicksTheRow()
