@@ -161,26 +161,26 @@ private slots:
         QVERIFY(w.fieldChooser()->isVisible() && w.command(cmd::FieldChooser)->isChecked());
     }
 
-    void treePopupFollowsSelectedNode()
+    void treePopupFollowsNodeUnderPointer()
     {
         Session s(*m_root);
         QVERIFY(s.ok() && s.show());
         StoreTreePane *tree = s.tree();
         QTreeWidgetItem *dept = FirstNodeOfKind(tree, NodeKind::Department);
-        ClickNode(tree, dept);
-        // A right click over the store node shows the popup of the selected
-        // department and leaves the selection alone.
-        const QPoint overStore = CenterOf(tree, tree->storeNode());
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, overStore);
+        ClickNode(tree, tree->storeNode());
+        // A right click selects the department under the pointer and shows its popup.
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, CenterOf(tree, dept));
         QTRY_VERIFY(s.window->menu(cmd::PopupDept)->isVisible());
         QCOMPARE(tree->selectedNode(), dept);
         QVERIFY(!s.window->menu(cmd::PopupStore)->isVisible());
         s.window->menu(cmd::PopupDept)->close();
-
-        ClickNode(tree, tree->storeNode());
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, overStore);
-        QTRY_VERIFY(s.window->menu(cmd::PopupStore)->isVisible());
-        s.window->menu(cmd::PopupStore)->close();
+        // Below the last node there is nothing to act on: no popup.
+        tree->collapseAll();
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, QPoint(5, tree->viewport()->height() - 2));
+        QTest::qWait(50);
+        for (int popup : {cmd::PopupStore, cmd::PopupDept, cmd::PopupMainGroup})
+            QVERIFY(!s.window->menu(popup)->isVisible());
+        QCOMPARE(tree->selectedNode(), dept);
     }
 
     void prohibitedCommandOnlyForThatUser()
