@@ -3,10 +3,13 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "encoding/RecordBuilder.h"
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "ui/MainWindow.h"
+#include "ui/QtTranslations.h"
 #include "ui/SignInDialog.h"
 #include "ui/WidgetUserInterface.h"
 
@@ -76,7 +79,13 @@ int main(int argc, char *argv[])
         }
     }
 
-    DialogSignInProvider signIn(state.dataPath, &ui);
+    // Qt's own buttons, every sign-in (also after Logout) and the main window
+    // speak the language the settings file names now; a new choice waits
+    // for the next start.
+    const QString language =
+        LanguageFromSetting(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state.iniFile));
+    InstallQtTranslations(language);
+    DialogSignInProvider signIn(state.dataPath, &ui, language);
     const QString name = signIn.show();
     if (name.isEmpty())
         return 0;

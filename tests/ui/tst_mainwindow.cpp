@@ -16,6 +16,10 @@
 #include "ui/ToolsMenu.h"
 
 #include <QDockWidget>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabBar>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -39,6 +43,54 @@ void ClickRow(PluListWidget *list, int row, Qt::KeyboardModifiers mods = {})
 }
 
 QString MainText(AppState &state, const QString &key) { return GetLangString(state, QStringLiteral("frmMain"), key); }
+
+// Alt-letters taken twice among those the window answers at once (its menu
+// bar, tabs and shown controls, for every page of its tab widgets) and
+// among the entries of each menu.
+QStringList AltLetterClashes(MainWindow &w)
+{
+    QStringList clashes;
+    auto check = [&clashes](const QStringList &texts) {
+        QHash<QKeySequence, QString> seen;
+        for (const QString &text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (!key.isEmpty() && seen.contains(key))
+                clashes << seen[key] + " / " + text;
+            seen.insert(key, text);
+        }
+    };
+    auto shown = [&w] {
+        QStringList texts;
+        for (const QAction *a : w.menuBar()->actions())
+            texts << a->text();
+        for (const QTabBar *bar : w.findChildren<QTabBar *>())
+            for (int i = 0; bar->isVisibleTo(&w) && i < bar->count(); ++i)
+                texts << bar->tabText(i);
+        for (const QWidget *c : w.findChildren<QWidget *>()) {
+            if (!c->isVisibleTo(&w))
+                continue;
+            if (auto *b = qobject_cast<const QAbstractButton *>(c))
+                texts << b->text();
+            else if (auto *l = qobject_cast<const QLabel *>(c); l && l->buddy())
+                texts << l->text();
+            else if (auto *g = qobject_cast<const QGroupBox *>(c))
+                texts << g->title();
+        }
+        return texts;
+    };
+    for (QTabWidget *tabs : w.findChildren<QTabWidget *>())
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            check(shown());
+        }
+    for (const QMenu *menu : w.findChildren<QMenu *>()) {
+        QStringList entries;
+        for (const QAction *a : menu->actions())
+            entries << (a->isVisible() ? a->text() : QString());
+        check(entries);
+    }
+    return clashes;
+}
 
 } // namespace
 
@@ -411,6 +463,19 @@ private slots:
             QVERIFY2(s.state->missingTexts.isEmpty(), qPrintable(language + ": " + s.state->missingTexts.values().join(u' ')));
             QVERIFY(s.state->reportedErrors.isEmpty());
             QCOMPARE(s.state->language.column, language);
+
+            const QStringList clashes = AltLetterClashes(w);
+            QVERIFY2(clashes.isEmpty(), qPrintable(language + ": " + clashes.join(", ")));
+            // Each language is offered by its own name, readable whatever the current one.
+            QCOMPARE(QStringList({w.command(cmd::LanguageEnglish)->text(), w.command(cmd::LanguageChinese)->text(),
+                                  w.command(cmd::LanguageOther)->text()}),
+                     QStringList({"English", "中文", "Русский"}));
+            QVERIFY(!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
+            // Header captions fit their columns at the first start.
+            const QHeaderView *h = w.pluList()->horizontalHeader();
+            for (int i = 0; i < h->count(); ++i)
+                QVERIFY2(h->isSectionHidden(i) || h->sectionSize(i) > h->fontMetrics().horizontalAdvance(s.state->pluFields.at(i).Caption),
+                         qPrintable(language + ": " + s.state->pluFields.at(i).Caption));
         }
     }
 
