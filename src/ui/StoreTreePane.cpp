@@ -50,7 +50,8 @@ StoreTreePane::StoreTreePane(AppState &state, QWidget *parent) : QTreeWidget(par
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     m_renameTimer.setSingleShot(true);
     connect(&m_renameTimer, &QTimer::timeout, this, [this] {
-        if (m_renameIndex.isValid() && m_renameIndex == currentIndex() && selectionModel()->isSelected(m_renameIndex))
+        if (m_renameIndex.isValid() && m_renameIndex == currentIndex()
+            && selectionModel()->isSelected(m_renameIndex))
             edit(m_renameIndex);
     });
     connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {

@@ -44,7 +44,7 @@ void ClickRow(PluListWidget *list, int row, Qt::KeyboardModifiers mods = {})
 
 QString MainText(AppState &state, const QString &key) { return GetLangString(state, QStringLiteral("frmMain"), key); }
 
-// Alt-letters taken twice among those the window answers at once (its menu
+// Alt-letters taken twice among those the window answers at once (menu
 // bar, tabs and shown controls, for every page of its tab widgets) and
 // among the entries of each menu.
 QStringList AltLetterClashes(MainWindow &w)
@@ -59,29 +59,30 @@ QStringList AltLetterClashes(MainWindow &w)
             seen.insert(key, text);
         }
     };
-    auto shown = [&w] {
+    auto checkShown = [&] {
         QStringList texts;
         for (const QAction *a : w.menuBar()->actions())
             texts << a->text();
-        for (const QTabBar *bar : w.findChildren<QTabBar *>())
-            for (int i = 0; bar->isVisibleTo(&w) && i < bar->count(); ++i)
-                texts << bar->tabText(i);
         for (const QWidget *c : w.findChildren<QWidget *>()) {
             if (!c->isVisibleTo(&w))
                 continue;
-            if (auto *b = qobject_cast<const QAbstractButton *>(c))
+            if (auto *bar = qobject_cast<const QTabBar *>(c))
+                for (int i = 0; i < bar->count(); ++i)
+                    texts << bar->tabText(i);
+            else if (auto *b = qobject_cast<const QAbstractButton *>(c))
                 texts << b->text();
             else if (auto *l = qobject_cast<const QLabel *>(c); l && l->buddy())
                 texts << l->text();
             else if (auto *g = qobject_cast<const QGroupBox *>(c))
                 texts << g->title();
         }
-        return texts;
+        check(texts);
     };
+    checkShown();
     for (QTabWidget *tabs : w.findChildren<QTabWidget *>())
         for (int page = 0; page < tabs->count(); ++page) {
             tabs->setCurrentIndex(page);
-            check(shown());
+            checkShown();
         }
     for (const QMenu *menu : w.findChildren<QMenu *>()) {
         QStringList entries;
@@ -213,25 +214,43 @@ private slots:
         QVERIFY(w.fieldChooser()->isVisible() && w.command(cmd::FieldChooser)->isChecked());
     }
 
-    void treePopupFollowsNodeUnderPointer()
+    void treeRightClickAndRenameByClick()
     {
         Session s(*m_root);
         QVERIFY(s.ok() && s.show());
         StoreTreePane *tree = s.tree();
+        QApplication::setDoubleClickInterval(150);
         QTreeWidgetItem *dept = FirstNodeOfKind(tree, NodeKind::Department);
-        ClickNode(tree, tree->storeNode());
+        auto rightClick = [&](const QPoint &at, QMenu *popup) {
+            QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
+            QTRY_VERIFY(popup->isVisible());
+            popup->close();
+        };
+        auto renamedAfterPause = [tree] {
+            QTest::qWait(300);
+            auto *e = tree->viewport()->findChild<QLineEdit *>();
+            return e && e->isVisible();
+        };
         // A right click selects the department under the pointer and shows its popup.
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, CenterOf(tree, dept));
-        QTRY_VERIFY(s.window->menu(cmd::PopupDept)->isVisible());
+        ClickNode(tree, tree->storeNode());
+        rightClick(CenterOf(tree, dept), s.window->menu(cmd::PopupDept));
         QCOMPARE(tree->selectedNode(), dept);
-        QVERIFY(!s.window->menu(cmd::PopupStore)->isVisible());
-        s.window->menu(cmd::PopupDept)->close();
+        // A click right after that selection renames nothing, nor does a right click.
+        ClickNode(tree, dept);
+        QVERIFY(!renamedAfterPause());
+        rightClick(CenterOf(tree, dept), s.window->menu(cmd::PopupDept));
+        QVERIFY(!renamedAfterPause());
+        // A click on a node selected a while ago renames it, after a pause.
+        ClickNode(tree, dept);
+        QVERIFY(!tree->viewport()->findChild<QLineEdit *>());
+        QVERIFY(renamedAfterPause());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
         // Below the last node there is nothing to act on: no popup.
         tree->collapseAll();
         QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, QPoint(5, tree->viewport()->height() - 2));
         QTest::qWait(50);
-        for (int popup : {cmd::PopupStore, cmd::PopupDept, cmd::PopupMainGroup})
-            QVERIFY(!s.window->menu(popup)->isVisible());
+        QVERIFY(!QApplication::activePopupWidget());
         QCOMPARE(tree->selectedNode(), dept);
     }
 

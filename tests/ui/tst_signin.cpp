@@ -158,11 +158,9 @@ private slots:
             QCOMPARE(dlg.windowTitle(), texts.text("Caption"));
             QCOMPARE(Button(dlg, "cmdCancel")->text(), texts.text("cmdCancel"));
         }
-        // An unknown language reads as English, as the main window reads it.
-        for (const char *unknown : {"French", "chinese"}) {
-            QVERIFY(WriteIniString("Setting", "Language", unknown, ini));
-            QCOMPARE(LoginTexts(m_root->path()).language(), QStringLiteral("English"));
-        }
+        // An unknown language reads as English, by the main window's rule.
+        QVERIFY(WriteIniString("Setting", "Language", "chinese", ini));
+        QCOMPARE(LoginTexts(m_root->path()).language(), QStringLiteral("English"));
         // The language the program runs in wins over a newer choice in the
         // file: the sign-in after Logout matches the main window.
         QCOMPARE(SignInDialog(m_root->path(), &ui(), nullptr, "Other").windowTitle(), captions.at(2));

@@ -390,37 +390,6 @@ private slots:
         QVERIFY(!s->state->reportedErrors.isEmpty());
     }
 
-    void clickRenamesOnlyAfterAPause()
-    {
-        auto s = shownSession();
-        QVERIFY(s);
-        StoreTreePane *tree = s->tree();
-        QApplication::setDoubleClickInterval(150);
-        auto editing = [tree] {
-            auto *e = tree->viewport()->findChild<QLineEdit *>();
-            return e && e->isVisible();
-        };
-        auto rightClick = [tree](QTreeWidgetItem *node) {
-            QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, CenterOf(tree, node));
-            QTRY_VERIFY(QApplication::activePopupWidget());
-            QApplication::activePopupWidget()->close();
-        };
-        // Selected by a right click and clicked at once: no rename; nor
-        // from a right click on the selected node.
-        QTreeWidgetItem *dept = tree->findNode("Dept3");
-        rightClick(dept);
-        ClickNode(tree, dept);
-        QTest::qWait(400);
-        QVERIFY(!editing());
-        rightClick(dept);
-        QTest::qWait(400);
-        QVERIFY(!editing());
-        // Selected a while ago: a click renames, after a pause.
-        ClickNode(tree, dept);
-        QVERIFY(!editing());
-        QTRY_VERIFY(editing());
-    }
-
     void dragMainGroup()
     {
         auto s = shownSession();
