@@ -81,6 +81,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -92,6 +93,7 @@ private:
     void buildToolBar();
     void setupListColumns();
     void createPanes();
+    void sizeDocks();
 
     QAction *addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission = true);
     QMenu *addMenu(QMenu *parentMenu, int id, bool newGroup);
@@ -122,6 +124,8 @@ private:
     bool m_endedAtOnce = false;
     bool m_closed = false;
     bool m_useMainGroupAtStart = true;
+    bool m_chooserPending = false; // ShowFieldChooser: shown after this window
+    bool m_sizeDocksOnShow = false; // no saved pane layout: sized to the window
 
     QHash<int, QAction *> m_commands;
     QHash<int, QMenu *> m_menus;
