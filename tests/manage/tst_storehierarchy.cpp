@@ -5,6 +5,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "encoding/Hierarchy.h"
 #include "i18n/Language.h"
 #include "manage/StoreHierarchy.h"
 
@@ -69,6 +70,9 @@ private slots:
         QVERIFY2(m_root->ok(), qPrintable(m_root->error()));
         m_state = m_root->loadedState();
         QVERIFY(m_state);
+        // As the main window's load does.
+        LoadMGSettings(*m_state);
+        QVERIFY(LoadScaleBarcodeList(*m_state));
     }
     void cleanup()
     {
