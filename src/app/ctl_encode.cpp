@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/ErrorReporter.h"
 #include "core/PluFields.h"
+#include "core/UserInterface.h"
 #include "core/Values.h"
 #include "encoding/Hierarchy.h"
 #include "encoding/RecordBuilder.h"
@@ -33,24 +34,24 @@ int CtlEncode(AppState &state, const QStringList &args)
     LoadMGSettings(state);
     LoadScaleBarcodeList(state);
 
+    // The reports and the run's one summary are printed here, each once.
+    UserInterface *const ui = state.ui;
+    state.ui = nullptr;
     qint32 pluNo = plu.value_or(0);
     const EncodeRunResult r =
         CreatePLUData(state, all ? QStringLiteral("ALL") : QStringLiteral("SINGLE"), pluNo);
+    state.ui = ui;
 
-    // Mode ALL collected its reports instead of showing them one by one.
-    if (all) {
-        for (qsizetype i = before; i < state.reportedErrors.size(); ++i) {
-            const ReportedError &e = state.reportedErrors.at(i);
-            err << e.source << ": " << e.description << Qt::endl;
-        }
+    // A run that stopped names its first report in the summary.
+    for (qsizetype i = before + (r.completed ? 0 : 1); i < state.reportedErrors.size(); ++i) {
+        const ReportedError &e = state.reportedErrors.at(i);
+        err << e.source << ": " << e.description << Qt::endl;
     }
     if (!all && r.completed && r.selected == 0 && state.reportedErrors.size() == before) {
         err << "korvoctl encode: PLU " << *plu << " does not exist" << Qt::endl;
         return 1;
     }
-    // The run's own summary, once (the console already showed a shown one).
-    if (!r.summaryShown)
-        err << "korvoctl encode: " << r.summary << Qt::endl;
+    err << "korvoctl encode: " << r.summary << Qt::endl;
     return state.reportedErrors.size() > before || !r.completed ? 1 : 0;
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -251,6 +252,17 @@ void TestFieldCodec::failureSourcesAndReports()
              QStringLiteral("CVSTxtData (") + longLine + QStringLiteral(",2)"));
     // The source goes back to the default after each report.
     QCOMPARE(f.state.errorSource, QStringLiteral("Korvo 2005"));
+
+    // A value of any length is echoed cut, with its length, in the log and
+    // the box alike.
+    f.code(QString(1000000, u'y'), 4, QStringLiteral("BCD_PRICE"), &failed);
+    QVERIFY(failed);
+    for (const QString &text : {f.state.reportedErrors.last().source, f.state.reportedErrors.last().description,
+                                f.ui.messages.last().title, f.ui.messages.last().text}) {
+        QVERIFY(text.size() < 1100);
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("y\\.\\.\\. \\(100\\d{4} characters\\)$"))),
+                 qPrintable(text.right(40)));
+    }
 }
 
 void TestFieldCodec::multiLineTexts()

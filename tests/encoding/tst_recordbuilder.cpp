@@ -237,7 +237,6 @@ private slots:
     void flagValuesReadAlikeInBothModes();
     void barcodeChoices();
     void failuresLeaveOtherPlusAlone();
-    void wrongNumbersGetNoRecord();
     void singleModeReportsEachError();
     void unreadableDescriptorsStopTheRun();
     void statusAndDiscountSteps();
@@ -440,16 +439,25 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     emptyText["PLU_CommFonts"] = QVariant();
     emptyText["Stat2_Discount"] = 0;
     QVERIFY(insertPlu(s, emptyText));
+    // 10: a price whose figures before the point do not fit its field.
+    QVERIFY(insertPlu(s, {{"PLU_No", 10}, {"PLU_UPrice", 12345.67}}));
+    // Numbers the record cannot hold: the schema refuses them, an older
+    // database may have them. Each gets an empty record in its own row.
+    QVERIFY(!exec(s, "insert into PLU (PLU_No) values (1000000)"));
+    QVERIFY(exec(s, "PRAGMA ignore_check_constraints=ON"));
+    const QVector<qint64> wide{2147483647LL, 2147483648LL, 9223372036854775807LL};
+    for (qint64 no : wide)
+        QVERIFY(exec(s, "insert into PLU (PLU_No, ZentBinData) values (?, 'OLD')", {no}));
 
     qint32 last = 0;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(r.selected, 7);
+    QCOMPARE(r.selected, 11);
     QCOMPARE(r.encoded, 3);
-    QCOMPARE(r.failedPlus, (QVector<qint64>{4, 5, 6, 7}));
+    QCOMPARE(r.failedPlus, (QVector<qint64>{4, 5, 6, 7, 10} + wide));
     QVERIFY(r.completed);
-    QCOMPARE(last, 9);
+    QCOMPARE(SqlCount(s, "PLU where PLU_No>999999 and ZentBinData=''"), 3);
     QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")));
-    for (int no : {4, 5, 6, 7}) {
+    for (int no : {4, 5, 6, 7, 10}) {
         // Stored empty (not null), with the new date and time.
         QCOMPARE(column(s, no, QStringLiteral("ZentBinData")).isNull(), false);
         QCOMPARE(record(s, no), QString());
@@ -459,7 +467,7 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QVERIFY(!record(s, 8).isEmpty());
     QVERIFY(record(s, 9).contains(QStringLiteral("00070001000C30000000")));
 
-    QCOMPARE(s.reportedErrors.size(), 4);
+    QCOMPARE(s.reportedErrors.size(), 8);
     QCOMPARE(s.reportedErrors.at(0).source, QStringLiteral("CreateZentPLUData()"));
     QVERIFY(s.reportedErrors.at(0).description.contains(QStringLiteral("DISCOUNT")));
     QCOMPARE(s.reportedErrors.at(1).source, QStringLiteral("CreateZentPLUData()"));
@@ -469,39 +477,10 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QCOMPARE(f.root.ui.messages.size(), 1);
     QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("Korvo 2005"));
     QCOMPARE(f.root.ui.messages.at(0).text,
-             QStringLiteral("4 of 7 PLUs could not be encoded. First error (CreateZentPLUData()): ")
-                 + s.reportedErrors.at(0).description + QStringLiteral("\nPLUs without a scale record: 4, 5, 6, 7"));
-}
-
-void TestRecordBuilder::wrongNumbersGetNoRecord()
-{
-    RecordFixture f;
-    QVERIFY(f.ready);
-    AppState &s = *f.state;
-    // The schema refuses PLU numbers the record cannot hold...
-    QVERIFY(!exec(s, "insert into PLU (PLU_No) values (1000000)"));
-    QVERIFY(!exec(s, "insert into DISCOUNT (PLU_No) values (0)"));
-    // ...older databases may have them: each gets an empty record in its own
-    // row, none is cut to 32 bits into another PLU's row.
-    QVERIFY(exec(s, "PRAGMA ignore_check_constraints=ON"));
-    const QList<qint64> wrong{2147483647LL, 2147483648LL, 9223372036854775807LL};
-    for (qint64 no : wrong)
-        QVERIFY(exec(s, "insert into PLU (PLU_No, PLU_CPLUPreset, ZentBinData) values (?, 'AB', 'OLD')", {no}));
-    QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 3.5}, {"PLU_CPLUPreset", "AB"}, {"PLU_UPDate", "2007-03-07"}}));
-    // A price whose figures before the point do not fit 3 bytes at 2 decimals.
-    QVERIFY(insertPlu(s, {{"PLU_No", 2}, {"PLU_UPrice", 12345.67}, {"PLU_CPLUPreset", "AB"}}));
-
-    qint32 last = 0;
-    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QVERIFY(r.completed);
-    QCOMPARE(r.failedPlus, (QVector<qint64>{2} + QVector<qint64>(wrong.begin(), wrong.end())));
-    QCOMPARE(record(s, 1), plainRecord());
-    QCOMPARE(record(s, 2), QString());
-    QSqlQuery q(QSqlDatabase::database(s.connMain));
-    QVERIFY(q.exec("select count(*) from PLU where PLU_No>999999 and ZentBinData=''") && q.next());
-    QCOMPARE(q.value(0).toInt(), 3);
-    QVERIFY(f.root.ui.messages.value(0).text.endsWith(
-        QStringLiteral("2, 2147483647, 2147483648, 9223372036854775807")));
+             QStringLiteral("8 of 11 PLUs could not be encoded. First error (CreateZentPLUData()): ")
+                 + s.reportedErrors.at(0).description
+                 + QStringLiteral("\nPLUs without a scale record: 4, 5, 6, 7, 10, 2147483647, 2147483648, "
+                                  "9223372036854775807"));
 }
 
 void TestRecordBuilder::singleModeReportsEachError()
@@ -548,17 +527,22 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     } cases[] = {
         {"PLU.dsc", kPluDesc + "Broken,x,BCD,0,,PLU_No,NUM\r\n", "Line 19: Length \"x\""},
         {"PLU.dsc", kPluDesc + "Extra,2,BCD,0,,PLU_Nope,NUM\r\n", "Line 19: PLU has no column \"PLU_Nope\""},
-        {"PLU.dsc", QByteArray(kPluDesc).replace("2,BCD,1,Stat1_Unit", "2,BDC,1,Stat1_Unit"), "Line 11: unknown type"},
-        {"PLU.dsc", QByteArray(kPluDesc).replace("Stat1_Unit,PLU_QTY", ",PLU_QTY"), "Line 11: the conditional field PLU_QTY names no flag"},
+        {"PLU.dsc", QByteArray(kPluDesc).replace("2,BCD,1,Stat1_Unit", "2,BDC,1,Stat1_Unit"),
+         "Line 11: unknown type"},
+        {"PLU.dsc", QByteArray(kPluDesc).replace("Stat1_Unit,PLU_QTY", ",PLU_QTY"),
+         "Line 11: the conditional field PLU_QTY names no flag"},
         {"PLU.dsc", "; no fields\r\n", "describes no field"},
         {"PLU.dsc", "\xEF\xBB\xBF" + kPluDesc, "UTF-8 with a byte-order mark"},
         {"PLU.dsc", QByteArray(), "is a folder"},
         {"PLU_STATUS.dsc", shortStatus, "defines 80 status flags"},
-        {"PLU_STATUS.dsc", statusFile().replace("Reserved_5,0,,0", "Stat9_Missing,1,,0"), "Line 6: the flag Stat9_Missing"},
+        {"PLU_STATUS.dsc", statusFile().replace("Reserved_5,0,,0", "Stat9_Missing,1,,0"),
+         "Line 6: the flag Stat9_Missing"},
         {"DISCOUNT.dsc", "; empty\r\n", "describes no field"},
-        {"DISCOUNT.dsc", QByteArray(kDiscountDesc).replace("Dis_MarkDown,2", "Dis_MarkDown,1"), "block of 29 bytes"},
+        {"DISCOUNT.dsc", QByteArray(kDiscountDesc).replace("Dis_MarkDown,2", "Dis_MarkDown,1"),
+         "block of 29 bytes"},
     };
-    const QByteArray good[] = {kPluDesc, statusFile(), kDiscountDesc};
+    const QHash<QString, QByteArray> good{
+        {"PLU.dsc", kPluDesc}, {"PLU_STATUS.dsc", statusFile()}, {"DISCOUNT.dsc", kDiscountDesc}};
     for (const auto &c : cases) {
         const QString path = desc + QLatin1String(c.file);
         QFile::remove(path);
@@ -577,9 +561,8 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
         QCOMPARE(f.root.ui.messages.size(), 1);
         QCOMPARE(f.root.ui.messages.at(0).text,
                  QStringLiteral("No scale record was changed. (%1): %2").arg(e.source, e.description));
-        QVERIFY(c.content.isNull() ? QDir(path).removeRecursively() : true);
-        QVERIFY(writeFile(desc + QStringLiteral("PLU.dsc"), good[0]) && writeFile(desc + QStringLiteral("PLU_STATUS.dsc"), good[1])
-                && writeFile(desc + QStringLiteral("DISCOUNT.dsc"), good[2]));
+        QDir(path).removeRecursively();
+        QVERIFY(writeFile(path, good.value(QLatin1String(c.file))));
     }
 
     // Faults of the database end the run at once and change no record: a

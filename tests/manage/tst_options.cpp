@@ -4,6 +4,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/IniFile.h"
+#include "encoding/Hierarchy.h"
 #include "manage/Options.h"
 #include "core/Settings.h"
 
@@ -40,6 +41,7 @@ private slots:
     void entriesBecomeSettings();
     void reencodingFollowsRecordValues();
     void applyWritesEveryKeyAndReadsBack();
+    void acceptKeepsSettingsAndRecordsInStep();
 };
 
 void TestOptions::comboItemsAndChoices()
@@ -107,10 +109,9 @@ void TestOptions::entriesBecomeSettings()
         QString page, price, weight;
         OptionsField field;
     } refused[] = {
-        {"abc", "2", "3", OptionsField::PageSize},      {"", "2", "3", OptionsField::PageSize},
-        {"12abc", "2", "3", OptionsField::PageSize},    {"10", "2.5", "3", OptionsField::PriceDecimals},
-        {"10", "400", "3", OptionsField::PriceDecimals}, {"10", "2", "-5", OptionsField::WeightDecimals},
-        {"10", "2", "", OptionsField::WeightDecimals},  {"10", "2", "7", OptionsField::WeightDecimals},
+        {"abc", "2", "3", OptionsField::PageSize},       {"12abc", "2", "3", OptionsField::PageSize},
+        {"10", "2.5", "3", OptionsField::PriceDecimals}, {"10", "400", "3", OptionsField::PriceDecimals},
+        {"10", "2", "-5", OptionsField::WeightDecimals}, {"10", "2", "", OptionsField::WeightDecimals},
     };
     for (const auto &r : refused) {
         OptionsInput bad = in;
@@ -213,6 +214,36 @@ void TestOptions::applyWritesEveryKeyAndReadsBack()
     QCOMPARE(ReadIniString("Setting", "Language", state.iniFile), QStringLiteral("Other"));
     QCOMPARE(ReadIniString("Setting", "VersionType", state.iniFile), QStringLiteral("Standard"));
     QVERIFY(ui.messages.isEmpty());
+}
+
+void TestOptions::acceptKeepsSettingsAndRecordsInStep()
+{
+    TestDataRoot root(true);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    auto state = root.loadedState();
+    QVERIFY(state);
+    LoadMGSettings(*state);
+    QVERIFY(LoadScaleBarcodeList(*state));
+    const QString plu = root.path() + QStringLiteral("Desc/PLU.dsc");
+    const QByteArray layout = FileBytes(plu);
+    auto stored = [&] { return ReadIniString("Setting", "PriceDecimalPlace", state->iniFile); };
+    OptionsInput in = EntriesOf(state->settings);
+
+    // A re-encode that stops (no record changed) is no success: the old
+    // settings are back in force and in the file, the run said why.
+    in.priceDecimalText = QStringLiteral("3");
+    QVERIFY(WriteFile(plu, "; no fields\r\n"));
+    OptionsOutcome o = AcceptOptions(*state, in);
+    QCOMPARE(o.status, OptionsOutcome::Failed);
+    QCOMPARE(state->settings.PriceDecimalPlace, 2);
+    QCOMPARE(stored(), QStringLiteral("2"));
+    QCOMPARE(root.ui.messages.size(), 1);
+
+    QVERIFY(WriteFile(plu, layout));
+    o = AcceptOptions(*state, in);
+    QCOMPARE(o.status, OptionsOutcome::Saved);
+    QVERIFY(o.reencoded);
+    QCOMPARE(stored(), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
