@@ -44,7 +44,7 @@ QString unreadableSettingsFile(const QString &ini)
     // A mark of UTF-8 is read past; UTF-16 would hide every key.
     const QString encoding = UnicodeEncodingOf(f.read(4));
     if (encoding.startsWith(QLatin1String("UTF-16")))
-        return QStringLiteral("The settings file %1 is %2 text; it must be saved as plain text "
+        return QStringLiteral("The settings file %1 is in %2; it must be saved as plain text "
                               "(UTF-8 or the code page)")
             .arg(ini, encoding);
     return {};

@@ -87,7 +87,7 @@ std::optional<QString> readText(const AppState &state, const QString &path, QStr
                           : QStringLiteral("File not found: ") + path);
     const QByteArray raw = f.readAll();
     if (const QString encoding = UnicodeEncodingOf(raw.left(4)); !encoding.isEmpty())
-        return refuse(QStringLiteral("The file is %1 text; descriptor files are plain text in the "
+        return refuse(QStringLiteral("The file is in %1; descriptor files are plain text in the "
                                      "code page %2")
                           .arg(encoding, state.settings.Codepage));
     QStringDecoder dec(state.settings.Codepage.toLatin1().constData());
