@@ -40,19 +40,20 @@ struct ImportResult {
 };
 
 // ImportPLUFromCSV: every line of the file in one transaction together with
-// ReBuildMG; a line that fails (a first value that is no PLU number, a name
-// that PLU.dsc or the PLU table lacks, too few or too many values, a value
-// its column cannot take, a row the database refuses) rolls everything back
-// and the error names the line and the column. After the commit the main
-// groups' settings are reloaded and every PLU is encoded anew. Failures are
-// reported through ReportError with the source "ImportPLUFromCSV(path)".
+// ReBuildMG and the encoding of all PLUs (after the main groups' settings
+// were read again); a line that fails (a first value that is no PLU number,
+// a name that PLU.dsc or the PLU table lacks, too few or too many values, a
+// value its column cannot take, a row the database refuses) or an encoding
+// run that cannot complete rolls everything back, and the error names the
+// line and the column. Failures are reported through ReportError with the
+// source "ImportPLUFromCSV(path)".
 // Progress and the closing text go through state.ui.
 ImportResult ImportPLUFromCSV(AppState &state, const QString &path, int importType);
 
 // Update to PLU: the received PLUs of the scale at address, as if they were
 // the lines of a file, in the same transaction as the reset of their
-// PLU_Compare and ReBuildMG; then the encoding of all PLUs. In type 2 a
-// Yes/No column of Conditional -1 is written only when it is true.
+// PLU_Compare, ReBuildMG and the encoding of all PLUs. In type 2 a Yes/No
+// column of Conditional -1 is written only when it is true.
 ImportResult UpdateReceivedPLUsToPLU(AppState &state, const QString &address, int importType);
 
 struct ExportResult {

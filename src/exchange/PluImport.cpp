@@ -623,8 +623,8 @@ struct ImportTexts {
     const char *success;
 };
 
-// The import over source: header, lines, ReBuildMG and what the caller adds
-// (inside), in one transaction; then the encoding of all PLUs.
+// The import over source: header, lines, what the caller adds (inside),
+// ReBuildMG and the encoding of all PLUs, in one transaction.
 ImportResult runImport(AppState &state, LineSource &source, int importType, const QString &errorSource,
                        const QString &what, const ImportTexts &texts,
                        const std::function<bool(QString *)> &inside = {})
@@ -688,8 +688,26 @@ ImportResult runImport(AppState &state, LineSource &source, int importType, cons
     ReBuildMGResult groups;
     if (!rebuildMainGroups(state, groups, &error))
         return fail(QStringLiteral("ReBuildMG(): ") + error);
-    if (!tx.commit())
-        return fail(QStringLiteral("The imported PLUs could not be saved: ") + mainDb(state).lastError().text());
+
+    // The records in the same transaction: the PLUs go in with their scale
+    // records or not at all. New main groups must be known before their
+    // PLUs inherit from them; after a rollback the tables are read again.
+    auto reloadGroups = [&state] {
+        LoadMGSettings(state);
+        LoadScaleBarcodeList(state);
+    };
+    reloadGroups();
+    qint32 last = 0;
+    result.encoding = CreatePLUData(state, QStringLiteral("ALL"), last);
+    if (!result.encoding.completed || !tx.commit()) {
+        const QString why = result.encoding.completed
+            ? QStringLiteral("The imported PLUs could not be saved: ") + tx.error().text()
+            : QStringLiteral("The scale records of the imported PLUs could not be built (the report "
+                             "before this one says why).");
+        tx.rollback();
+        reloadGroups();
+        return fail(why);
+    }
 
     result.ok = true;
     result.lines = importer.lines;
@@ -698,12 +716,6 @@ ImportResult runImport(AppState &state, LineSource &source, int importType, cons
     result.skipped = importer.skipped;
     result.departmentsCreated = groups.departmentsCreated;
     result.mainGroupsCreated = groups.mainGroupsCreated;
-
-    // New main groups must be known before their PLUs inherit from them.
-    LoadMGSettings(state);
-    LoadScaleBarcodeList(state);
-    qint32 last = 0;
-    result.encoding = CreatePLUData(state, QStringLiteral("ALL"), last);
     if (ui)
         ui->progressFinish(text(state, texts.success));
     return result;

@@ -200,7 +200,7 @@ TakeOverResult ReceivedPluBrowser::takeOver()
             m_state.ui->processEvents();
     }
     if (!tx.commit())
-        return fail(QStringLiteral("The taken-over values could not be saved: ") + db.lastError().text());
+        return fail(QStringLiteral("The taken-over values could not be saved: ") + tx.error().text());
     result.ok = true;
     result.taken = count;
     return result;
