@@ -27,6 +27,14 @@ const Command kCommands[] = {
     {"list", "list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...]\n"
              "       [--plu N | --item-code C | --ean E | --name TEXT]\n"
              "                             one page of the PLU list as CSV", &CtlList},
+    {"send", "send (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --dept N[,N...] | --all)\n"
+             "                             send PLUs (with departments and main groups) to scales", &CtlSend},
+    {"delete", "delete (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --all)\n"
+               "                             delete PLUs on scales", &CtlDelete},
+    {"receive", "receive (--scales IP[,IP...] | --all-scales)\n"
+                "                             read the scales' PLUs into RC_PLU", &CtlReceive},
+    {"sync", "sync (--scales IP[,IP...] | --all-scales) [--dept N[,N...] | --plu N[,N...]]\n"
+             "                             bring scales in line with the database", &CtlSync},
 };
 
 void usage()

@@ -33,8 +33,13 @@ QString ScaleResult::summary() const
                     .arg(address).arg(scaleNo).arg(state).arg(written).arg(deleted).arg(read).arg(ms);
     if (!failure.isEmpty())
         s += QStringLiteral(" reason: ") + failure;
-    if (!skipped.isEmpty())
-        s += QStringLiteral(" not done: ") + skipped.join(QStringLiteral("; "));
+    if (!skipped.isEmpty()) {
+        // A long list (a whole shop never encoded) is cut: the log stays readable.
+        constexpr int kShown = 10;
+        s += QStringLiteral(" not done: ") + skipped.mid(0, kShown).join(QStringLiteral("; "));
+        if (skipped.size() > kShown)
+            s += QStringLiteral("; and %1 more").arg(skipped.size() - kShown);
+    }
     return s;
 }
 
