@@ -130,7 +130,7 @@ void SimScale::reply(Conn &c, quint8 type, quint32 seq, quint16 code, const QStr
         s->write(bytes);
 }
 
-QByteArray SimScale::page(quint32 after, quint16 max, bool digests, int &count) const
+QByteArray SimScale::page(quint32 after, quint16 max, bool digests, int &count)
 {
     // Room for the reply's code and text besides the body.
     const qsizetype room = kMaxPayload - 64;
@@ -146,7 +146,7 @@ QByteArray SimScale::page(quint32 after, quint16 max, bool digests, int &count) 
         size += add;
         ++count;
         if (digests)
-            list.push_back({it->first, it->second.mg, it->second.digest});
+            list.push_back({it->first, it->second.mg, m_store.digest(it->first)});
         else
             entries.push_back({it->first, it->second.mg, it->second.record});
     }

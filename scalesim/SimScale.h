@@ -45,7 +45,7 @@ private:
     void readFrom(QTcpSocket *socket);
     void handle(Conn &c, const korvo::proto::Frame &f);
     void reply(Conn &c, quint8 type, quint32 seq, quint16 code, const QString &text, const QByteArray &body = {});
-    QByteArray page(quint32 after, quint16 max, bool digests, int &count) const;
+    QByteArray page(quint32 after, quint16 max, bool digests, int &count);
 
     QHostAddress m_address;
     quint32 m_scaleNo;

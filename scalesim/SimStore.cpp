@@ -50,7 +50,7 @@ void SimStore::replay(const QByteArray &bytes, qsizetype &used)
             auto it = m_plus.find(a);
             if (it != m_plus.end())
                 m_live -= it->second.record.size() + kEntryOverhead;
-            m_plus[a] = StoredPlu{b, data, RecordDigest(data)};
+            m_plus[a] = StoredPlu{b, data, {}}; // the digest when it is asked for
             m_live += data.size() + kEntryOverhead;
             break;
         }
@@ -119,13 +119,26 @@ bool SimStore::append(const QByteArray &entries, QString *error)
             *error = QStringLiteral("cannot write %1: %2").arg(m_path, f.errorString());
         return false;
     }
+    const qint64 size = f.size();
     f.close();
-    // Read back like anybody's entries: what others appended meanwhile
-    // comes in too, in file order.
-    if (!refresh(error))
+    if (size == m_known + entries.size()) {
+        // Nobody appended meanwhile: the entries are applied as written.
+        qsizetype used = 0;
+        replay(entries, used);
+        m_known = size;
+    } else if (!refresh(error)) { // read back with what others appended, in file order
         return false;
+    }
     compactIfLarge();
     return true;
+}
+
+const QByteArray &SimStore::digest(quint32 plu)
+{
+    StoredPlu &p = m_plus.at(plu);
+    if (p.digest.isEmpty())
+        p.digest = RecordDigest(p.record);
+    return p.digest;
 }
 
 void SimStore::compactIfLarge()

@@ -24,7 +24,7 @@ namespace scalesim {
 struct StoredPlu {
     quint32 mg = 0;
     QByteArray record;
-    QByteArray digest;
+    QByteArray digest; // empty until asked for
 };
 
 class SimStore {
@@ -43,6 +43,8 @@ public:
     bool deleteAll(quint32 &deleted, QString *error);
 
     const std::map<quint32, StoredPlu> &plus() const { return m_plus; }
+    // The digest of a PLU held (computed once).
+    const QByteArray &digest(quint32 plu);
     const QMap<quint32, QByteArray> &departments() const { return m_depts; }
     const QMap<quint32, QPair<quint32, QByteArray>> &mainGroups() const { return m_mgs; }
 

@@ -7,12 +7,14 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
 #include <cmath>
 #include <map>
+#include <sqlite3.h>
 
 namespace korvo {
 
@@ -54,6 +56,76 @@ bool runQuery(AppState &state, const QString &sql, const std::function<void(QSql
         row(*q);
     return true;
 }
+
+// The rows of a received scale go straight through the SQLite library on
+// the connection's own handle, as the encoder's run does: QtSql's binding of
+// a hundred columns per row costs several times the decoding. Where the
+// driver is not QSQLITE the rows go through QtSql.
+class RowInsert {
+public:
+    RowInsert(const QSqlDatabase &db, const QString &sql) : m_query(db)
+    {
+        if (db.driverName() == QLatin1String("QSQLITE") && db.driver()) {
+            const QVariant handle = db.driver()->handle();
+            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+                m_db = *static_cast<sqlite3 *const *>(handle.constData());
+        }
+        if (m_db) {
+            const QByteArray utf8 = sql.toUtf8();
+            if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(m_stmt);
+                m_stmt = nullptr;
+                m_db = nullptr;
+            }
+        }
+        if (!m_stmt)
+            m_prepared = m_query.prepare(sql);
+    }
+    ~RowInsert() { sqlite3_finalize(m_stmt); }
+    bool ok() const { return m_stmt || m_prepared; }
+    QString error() const { return m_stmt ? QString::fromUtf8(sqlite3_errmsg(m_db)) : m_query.lastError().text(); }
+
+    bool exec(const QVector<QVariant> &values)
+    {
+        if (!m_stmt) {
+            for (int i = 0; i < values.size(); ++i)
+                m_query.bindValue(i, values.at(i));
+            return m_query.exec();
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            const QVariant &v = values.at(i);
+            const int at = i + 1;
+            if (!v.isValid() || v.isNull()) {
+                sqlite3_bind_null(m_stmt, at);
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::LongLong:
+            case QMetaType::Int:
+            case QMetaType::Bool:
+                sqlite3_bind_int64(m_stmt, at, v.toLongLong());
+                break;
+            case QMetaType::Double:
+                sqlite3_bind_double(m_stmt, at, v.toDouble());
+                break;
+            default: {
+                const QByteArray utf8 = v.toString().toUtf8();
+                sqlite3_bind_text(m_stmt, at, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        const int rc = sqlite3_step(m_stmt);
+        sqlite3_reset(m_stmt);
+        return rc == SQLITE_DONE;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+    QSqlQuery m_query;
+    bool m_prepared = false;
+};
 
 } // namespace
 
@@ -129,30 +201,23 @@ bool StoreReceived(AppState &state, const RecordDecoder &decoder, const QString 
     QHash<QString, QString> rcColumns; // upper-cased -> as named in RC_PLU
     for (int i = 0; i < table.count(); ++i)
         rcColumns.insert(table.fieldName(i).toUpper(), table.fieldName(i));
-    const QStringList fixed{QStringLiteral("SC_IP"), QStringLiteral("PLU_NO"), QStringLiteral("ZENTBINDATA"),
-                            QStringLiteral("PLU_COMPARE")};
-
-    // Decode first: the insert names every column any record gave.
-    QVector<QHash<QString, QVariant>> rows(plus.size());
-    QStringList columns; // upper-cased
-    for (qsizetype i = 0; i < plus.size(); ++i) {
-        QString why;
-        const std::optional<DecodedRecord> r = decoder.decode(plus.at(i).record, &why);
-        if (!r) {
-            notes << QStringLiteral("PLU %1: the record could not be read (%2); stored undecoded").arg(plus.at(i).plu).arg(why);
+    const QSet<QString> fixed{QStringLiteral("SC_IP"), QStringLiteral("PLU_NO"), QStringLiteral("ZENTBINDATA"),
+                              QStringLiteral("PLU_COMPARE")};
+    // The decoder's columns that RC_PLU has, by their place in a decoded record.
+    QVector<int> used;
+    QStringList names{QStringLiteral("[SC_IP]"), QStringLiteral("[PLU_No]"), QStringLiteral("[ZentBinData]"),
+                      QStringLiteral("[PLU_Compare]")};
+    int priceAt = -1, ubDateAt = -1;
+    for (int i = 0; i < decoder.columns().size(); ++i) {
+        const QString key = decoder.columns().at(i).toUpper();
+        if (key == QLatin1String("PLU_UPRICE"))
+            priceAt = i;
+        if (key == QLatin1String("PLU_UBDATE"))
+            ubDateAt = i;
+        if (!rcColumns.contains(key) || fixed.contains(key))
             continue;
-        }
-        const QVariant no = r->value(QStringLiteral("PLU_No"));
-        if (no.isValid() && no.toLongLong() != qint64(plus.at(i).plu))
-            notes << QStringLiteral("PLU %1: its record says PLU %2").arg(plus.at(i).plu).arg(no.toLongLong());
-        for (const DecodedValue &v : r->values) {
-            const QString key = v.column.toUpper();
-            if (!rcColumns.contains(key) || fixed.contains(key))
-                continue;
-            if (!columns.contains(key))
-                columns << key;
-            rows[i].insert(key, v.value);
-        }
+        used << i;
+        names << QLatin1Char('[') + rcColumns.value(key) + QLatin1Char(']');
     }
 
     // What the PC holds of these PLUs: price and used-by days.
@@ -167,13 +232,16 @@ bool StoreReceived(AppState &state, const RecordDecoder &decoder, const QString 
             return false;
     }
     const double scale = std::pow(10.0, decoder.layout().priceDecimals);
-    auto differs = [&](quint32 no, const QHash<QString, QVariant> &row) {
+    // Taken over by the receive window: a price (to the price decimals) or
+    // used-by days that differ from the PC's.
+    auto differs = [&](quint32 no, const DecodedRecord &r) {
         const auto it = pc.constFind(no);
-        if (it == pc.constEnd() || row.isEmpty())
+        if (it == pc.constEnd())
             return false;
-        const qint64 pcPrice = std::llround(it->first.toDouble() * scale);
-        const qint64 rcPrice = std::llround(row.value(QStringLiteral("PLU_UPRICE")).toDouble() * scale);
-        return pcPrice != rcPrice || it->second.toLongLong() != row.value(QStringLiteral("PLU_UBDATE")).toLongLong();
+        const QVariant price = priceAt >= 0 ? r.values.at(priceAt) : QVariant();
+        const QVariant days = ubDateAt >= 0 ? r.values.at(ubDateAt) : QVariant();
+        return std::llround(it->first.toDouble() * scale) != std::llround(price.toDouble() * scale)
+            || it->second.toLongLong() != days.toLongLong();
     };
 
     Transaction tx(state);
@@ -182,32 +250,35 @@ bool StoreReceived(AppState &state, const RecordDecoder &decoder, const QString 
             *error = QStringLiteral("the earlier rows of %1 could not be removed from RC_PLU").arg(address);
         return false;
     }
-    QStringList names{QStringLiteral("[SC_IP]"), QStringLiteral("[PLU_No]"), QStringLiteral("[ZentBinData]"),
-                      QStringLiteral("[PLU_Compare]")};
-    for (const QString &c : std::as_const(columns))
-        names << QLatin1Char('[') + rcColumns.value(c) + QLatin1Char(']');
-    QSqlQuery insert(db);
-    if (!insert.prepare(QStringLiteral("insert into RC_PLU (%1) values (%2)")
-                            .arg(names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')))) {
+    RowInsert insert(db, QStringLiteral("insert into RC_PLU (%1) values (%2)")
+                             .arg(names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+    if (!insert.ok()) {
         if (error)
-            *error = QStringLiteral("RC_PLU: ") + insert.lastError().text();
+            *error = QStringLiteral("RC_PLU: ") + insert.error();
         return false;
     }
-    for (qsizetype i = 0; i < plus.size(); ++i) {
-        const proto::PluEntry &e = plus.at(i);
-        insert.addBindValue(address);
-        insert.addBindValue(qlonglong(e.plu));
-        insert.addBindValue(QString::fromLatin1(e.record.toHex().toUpper()));
-        insert.addBindValue(differs(e.plu, rows.at(i)) ? 1 : 0);
-        for (const QString &c : std::as_const(columns))
-            insert.addBindValue(rows.at(i).value(c));
-        if (!insert.exec()) {
+    QVector<QVariant> row(names.size());
+    for (const proto::PluEntry &e : plus) {
+        QString why;
+        const std::optional<DecodedRecord> r = decoder.decode(e.record, &why);
+        if (!r) {
+            notes << QStringLiteral("PLU %1: the record could not be read (%2); stored undecoded").arg(e.plu).arg(why);
+        } else if (const QVariant no = r->value(QStringLiteral("PLU_No")); no.isValid() && no.toLongLong() != qint64(e.plu)) {
+            notes << QStringLiteral("PLU %1: its record says PLU %2").arg(e.plu).arg(no.toLongLong());
+        }
+        int at = 0;
+        row[at++] = address;
+        row[at++] = qlonglong(e.plu);
+        row[at++] = QString::fromLatin1(e.record.toHex().toUpper());
+        row[at++] = r && differs(e.plu, *r) ? 1 : 0;
+        for (int c : std::as_const(used))
+            row[at++] = r ? r->values.at(c) : QVariant();
+        if (!insert.exec(row)) {
             if (error)
-                *error = QStringLiteral("PLU %1 could not be stored in RC_PLU: %2").arg(e.plu).arg(insert.lastError().text());
+                *error = QStringLiteral("PLU %1 could not be stored in RC_PLU: %2").arg(e.plu).arg(insert.error());
             return false;
         }
     }
-    insert.finish();
     if (!tx.commit()) {
         if (error)
             *error = QStringLiteral("RC_PLU: the received PLUs could not be saved: ") + db.lastError().text();

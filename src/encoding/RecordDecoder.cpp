@@ -203,15 +203,34 @@ bool DecodeFieldValue(const TextDecoder &text, FieldType type, qint16 length, qi
     case FieldType::BCD_WEIGHT: {
         if (!take(n))
             return failed(tooShort(n, left));
-        if (!bcdFigures(b, pos, n, figures))
-            return failed(QStringLiteral("not packed decimal figures"));
-        pos += n;
-        if (type == FieldType::BCD) {
-            value = wholeValue(figures);
-            return true;
+        double whole = 0;
+        if (n <= 9) {
+            // Up to 18 figures: read as a number straight away.
+            qint64 v = 0;
+            for (qsizetype i = 0; i < n; ++i) {
+                const quint8 c = quint8(b[pos + i]);
+                if ((c >> 4) > 9 || (c & 0x0F) > 9)
+                    return failed(QStringLiteral("not packed decimal figures"));
+                v = v * 100 + (c >> 4) * 10 + (c & 0x0F);
+            }
+            if (type == FieldType::BCD) {
+                pos += n;
+                value = qlonglong(v);
+                return true;
+            }
+            whole = double(v);
+        } else {
+            if (!bcdFigures(b, pos, n, figures))
+                return failed(QStringLiteral("not packed decimal figures"));
+            if (type == FieldType::BCD) {
+                pos += n;
+                value = wholeValue(figures);
+                return true;
+            }
+            whole = withoutLeadingZeros(figures).toDouble();
         }
+        pos += n;
         // The builder wrote value x 10^decimals as a whole number.
-        const double whole = withoutLeadingZeros(figures).toDouble();
         value = decimals >= 0 ? whole / std::pow(10.0, decimals) : whole * std::pow(10.0, -decimals);
         return true;
     }
@@ -361,9 +380,9 @@ QByteArray RecordFromData(QByteArrayView data)
 
 QVariant DecodedRecord::value(const QString &column) const
 {
-    for (const DecodedValue &v : values) {
-        if (v.column.compare(column, Qt::CaseInsensitive) == 0)
-            return v.value;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
+            return values.value(i);
     }
     return {};
 }
@@ -390,6 +409,7 @@ struct RecordDecoder::Impl {
         bool flagOne = false;
         int flagVar = -1;
         QString column, prevColumn;
+        int col = -1, fontCol = -1; // output columns
     };
     // A status flag's bit: the column it sets, and whether the bit tells
     // that column's value (not when the flag is suppressed).
@@ -476,6 +496,28 @@ struct RecordDecoder::Impl {
                 p.prevColumn = layout.fields.at(i - 1).Column;
             plans.push_back(p);
         }
+        // Output columns: fields in record order, then fonts, then flags.
+        QHash<QString, int> index;
+        auto column = [&](const QString &name) {
+            const QString key = name.toUpper();
+            auto it = index.constFind(key);
+            if (it != index.constEnd())
+                return it.value();
+            columns << name;
+            index.insert(key, int(columns.size() - 1));
+            return int(columns.size() - 1);
+        };
+        for (Plan &p : plans) {
+            if (p.special != Special::Status && p.special != Special::Status2 && p.special != Special::StatusB
+                && p.special != Special::Status2B && p.special != Special::EanFlags)
+                p.col = column(p.column);
+        }
+        for (Plan &p : plans) {
+            if (p.special == Special::Text && !p.prevColumn.isEmpty())
+                p.fontCol = column(p.prevColumn);
+        }
+        for (const QString &v : std::as_const(varNames))
+            varCols << column(v);
     }
 
     static qsizetype recordOffset(qsizetype dataPos) { return dataPos < 4 ? dataPos : dataPos + 2; }
@@ -642,6 +684,8 @@ struct RecordDecoder::Impl {
     QVector<FlagBit> flagBits;
     QStringList varNames;
     QHash<QString, int> varIndex;
+    QStringList columns;
+    QVector<int> varCols;
 };
 
 RecordDecoder::RecordDecoder(const AppState &state, RecordLayout layout)
@@ -653,6 +697,7 @@ RecordDecoder::~RecordDecoder() = default;
 
 const RecordLayout &RecordDecoder::layout() const { return d->layout; }
 const TextDecoder &RecordDecoder::textDecoder() const { return d->text; }
+const QStringList &RecordDecoder::columns() const { return d->columns; }
 
 std::optional<DecodedRecord> RecordDecoder::decode(QByteArrayView record, QString *error) const
 {
@@ -667,6 +712,8 @@ std::optional<DecodedRecord> RecordDecoder::decode(QByteArrayView record, QStrin
     Impl::Ctx c;
     c.data = *data;
     c.known.fill(-1, d->varNames.size());
+    c.out.reserve(d->plans.size());
+    c.undo.reserve(2 * d->varNames.size());
     if (!d->walk(0, 0, c)) {
         if (error)
             *error = c.gaveUp ? QStringLiteral("the record allows too many readings")
@@ -676,42 +723,25 @@ std::optional<DecodedRecord> RecordDecoder::decode(QByteArrayView record, QStrin
     }
 
     DecodedRecord r;
-    QHash<QString, int> seen;
-    auto add = [&](const QString &column, const QVariant &value, bool override) {
-        if (column.isEmpty())
-            return;
-        const QString key = column.toUpper();
-        auto it = seen.constFind(key);
-        if (it == seen.constEnd()) {
-            seen.insert(key, int(r.values.size()));
-            r.values.push_back({column, value});
-        } else if (override) {
-            r.values[it.value()].value = value;
-        }
-    };
+    r.columns = d->columns;
+    r.values.resize(d->columns.size());
+    r.fields.reserve(c.out.size());
     for (const Impl::Out &o : std::as_const(c.out)) {
         const Impl::Plan &p = d->plans.at(o.plan);
         r.fields.push_back({p.desc, o.offset, o.size});
-        switch (p.special) {
-        case Special::Status:
-        case Special::Status2:
-        case Special::StatusB:
-        case Special::Status2B:
-        case Special::EanFlags:
-            break;
-        case Special::Text:
-            add(p.column, o.value, true);
-            add(p.prevColumn, o.fonts, true);
-            break;
-        default:
-            add(p.column, o.value, true);
-            break;
-        }
+        if (p.col >= 0)
+            r.values[p.col] = o.value;
+        if (p.fontCol >= 0)
+            r.values[p.fontCol] = o.fonts;
     }
     // Flags and flag columns: what the bits said or the reading took; a flag
-    // whose byte the record does not hold is off.
-    for (int v = 0; v < d->varNames.size(); ++v)
-        add(d->varNames.at(v), qlonglong(c.known.at(v) == 1 ? 1 : 0), false);
+    // whose byte the record does not hold is off. A field of the same name
+    // keeps its own value.
+    for (int v = 0; v < d->varNames.size(); ++v) {
+        QVariant &slot = r.values[d->varCols.at(v)];
+        if (!slot.isValid())
+            slot = qlonglong(c.known.at(v) == 1 ? 1 : 0);
+    }
     return r;
 }
 

@@ -77,11 +77,6 @@ bool DecodeFieldValue(const TextDecoder &text, FieldType type, qint16 length, qi
 std::optional<QByteArray> RecordData(QByteArrayView record);
 QByteArray RecordFromData(QByteArrayView data);
 
-struct DecodedValue {
-    QString column;
-    QVariant value;
-};
-
 struct DecodedField {
     int descriptor = -1; // index in RecordLayout::fields
     qsizetype offset = 0; // in the record data (without the length bytes)
@@ -89,10 +84,14 @@ struct DecodedField {
 };
 
 struct DecodedRecord {
-    QVector<DecodedValue> values; // one per column, fields in record order, then flags
+    // The columns a record of the layout can give (the decoder's, shared)
+    // and this record's value of each; invalid where the record gives none.
+    // Fields come first in record order, then font columns, then flags; a
+    // flag whose byte the record does not hold reads 0.
+    QStringList columns;
+    QVector<QVariant> values;
     QVector<DecodedField> fields; // the fields the record holds
-    // The value of a column (compared without regard to case); invalid when
-    // the record does not give it.
+    // The value of a column (compared without regard to case).
     QVariant value(const QString &column) const;
     // The field whose descriptor Column is column, or nullptr.
     const DecodedField *field(const RecordLayout &layout, const QString &column) const;
@@ -109,6 +108,8 @@ public:
     std::optional<DecodedRecord> decode(QByteArrayView record, QString *error = nullptr) const;
     const RecordLayout &layout() const;
     const TextDecoder &textDecoder() const;
+    // The columns of DecodedRecord, in the same order.
+    const QStringList &columns() const;
 
 private:
     struct Impl;

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
+#include <unistd.h>
 
 namespace korvo::test {
 
@@ -43,6 +45,19 @@ QString SimProcess::output()
 {
     m_output += QString::fromLocal8Bit(m_process.readAll());
     return m_output;
+}
+
+double SimProcess::cpuSeconds() const
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    // Fields 14 and 15 (user and system ticks) follow the name in brackets.
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
 }
 
 void SimProcess::stop()

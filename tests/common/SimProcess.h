@@ -21,6 +21,8 @@ public:
     // its "ready" line.
     bool start(const QStringList &args, QString *error = nullptr);
     quint16 port() const { return m_port; }
+    // Processor seconds the simulator used so far (Linux; 0 elsewhere).
+    double cpuSeconds() const;
     QString output(); // what it printed so far
     void stop();
 

@@ -175,11 +175,11 @@ void TestRecordDecoder::recordRoundTrip()
         }
         QStringList sets;
         QVariantList values;
-        for (const DecodedValue &v : r->values) {
-            if (table.indexOf(v.column) < 0)
+        for (qsizetype c = 0; c < r->columns.size(); ++c) {
+            if (table.indexOf(r->columns.at(c)) < 0 || !r->values.at(c).isValid())
                 continue;
-            sets << QLatin1Char('[') + v.column + QStringLiteral("]=?");
-            values << v.value;
+            sets << QLatin1Char('[') + r->columns.at(c) + QStringLiteral("]=?");
+            values << r->values.at(c);
         }
         QSqlQuery q(QSqlDatabase::database(state->connMain));
         QVERIFY(q.prepare(QStringLiteral("update PLU set %1 where PLU_No=%2").arg(sets.join(u','), QString::number(it.key()))));
