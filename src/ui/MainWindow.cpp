@@ -10,6 +10,7 @@
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
 #include "startup/Startup.h"
+#include "ui/AboutDialog.h"
 #include "ui/Commands.h"
 #include "ui/FieldChooserWindow.h"
 #include "ui/FormTexts.h"
@@ -24,12 +25,14 @@
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
-#include "ui/ToolsMenu.h"
+#include "ui/ToolConfigDialog.h"
+#include "tools/Tools.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileIconProvider>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -39,6 +42,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 namespace korvo {
@@ -49,6 +53,8 @@ const QString kOwner = QStringLiteral("frmMain");
 const QString kSetting = QStringLiteral("Setting");
 // Layout texts are far longer than the classic 254-character value limit.
 constexpr int kLayoutBuffer = 1 << 20;
+// Beside MainLeft..MainHeight (the normal place): closed maximised.
+const QString kMaximizedKey = QStringLiteral("MainMaximized");
 
 } // namespace
 
@@ -91,8 +97,9 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     createPanes();
 
     m_fieldChooser = new FieldChooserWindow(state, m_pluList, this);
-    if (state.settings.ShowFieldChooser)
-        m_fieldChooser->show();
+    // Shown once this window is: a tool window mapped before its owner
+    // ends up behind it.
+    m_chooserPending = state.settings.ShowFieldChooser;
 
     loadHierarchySettings();
     m_editorPane->setIdle();
@@ -154,8 +161,17 @@ void MainWindow::ensureStoreRow()
 
 void MainWindow::restorePosition()
 {
-    setGeometry(ReadWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
-                                    QRect(1000, 1000, 6500, 6500)));
+    QSettings &store = m_state.userStore();
+    // Without a saved place the window takes most of the screen: the list,
+    // the tree and the editor all need room.
+    if (!HasWindowPlacement(store, QStringLiteral("Main"))) {
+        setGeometry(ScreenShare(0.9));
+        return;
+    }
+    setGeometry(ReadWindowPlacement(store, QStringLiteral("Main"), QRect(1000, 1000, 6500, 6500)));
+    // The normal place stays the saved one; show() keeps the state.
+    if (store.value(kMaximizedKey).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 QString MainWindow::captionWithVersion()
@@ -302,8 +318,8 @@ void MainWindow::rebuildToolsMenu()
     for (const FixedTool &tool : FixedTools()) {
         if (tool.id == cmd::ToolLoginManagement && !m_state.isAdministrator)
             continue;
-        const QString path = FixedToolPath(m_state, tool);
-        if (!QFileInfo(path).isFile())
+        const QString path = FindFixedToolProgram(m_state, tool);
+        if (path.isEmpty())
             continue;
         const QString key = QLatin1String(tool.captionKey);
         auto *a = new QAction(icons.icon(QFileInfo(path)), GetLangString(m_state, kOwner, key), tools);
@@ -385,15 +401,25 @@ void MainWindow::createPanes()
     // The editor sits on the bottom edge with the query box to its left.
     addDockWidget(Qt::BottomDockWidgetArea, query, Qt::Vertical);
     splitDockWidget(query, editor, Qt::Horizontal);
-    resizeDocks({store}, {200}, Qt::Horizontal);
-    resizeDocks({store, page}, {300, 110}, Qt::Vertical);
-    resizeDocks({select, query}, {130, 230}, Qt::Vertical);
-    resizeDocks({query, editor}, {300, 500}, Qt::Horizontal);
-
     const QByteArray saved = QByteArray::fromBase64(
         ReadIniString(kSetting, QStringLiteral("DockingPane"), m_state.iniFile, kLayoutBuffer).toLatin1());
-    if (!saved.isEmpty())
-        restoreState(saved); // an unreadable layout keeps the initial one
+    // An unreadable layout keeps the initial one, sized when the window shows.
+    m_sizeDocksOnShow = saved.isEmpty() || !restoreState(saved);
+}
+
+void MainWindow::sizeDocks()
+{
+    // Shares of the window's size: the tree a fifth of the width, the page
+    // bar as high as it needs; under the list, the selection a sixth of the
+    // height and the query box with the editor beside it three eighths.
+    QDockWidget *select = m_panes[SelectPaneId], *store = m_panes[StorePaneId], *page = m_panes[PagePaneId],
+                *editor = m_panes[EditorPaneId], *query = m_panes[QueryPaneId];
+    const int w = width(), h = height();
+    const int pageHeight = page->sizeHint().height();
+    resizeDocks({store}, {qBound(200, w / 5, 320)}, Qt::Horizontal);
+    resizeDocks({store, page}, {qMax(100, h - pageHeight), pageHeight}, Qt::Vertical);
+    resizeDocks({select, query}, {h / 6, h * 3 / 8}, Qt::Vertical);
+    resizeDocks({query, editor}, {qBound(260, w * 3 / 10, 420), w}, Qt::Horizontal);
 }
 
 void MainWindow::loadHierarchySettings()
@@ -473,6 +499,13 @@ void MainWindow::dispatch(int id)
     case About:
         showAbout();
         break;
+    case ToolConfig: {
+        ToolConfigDialog dialog(m_state, this);
+        dialog.exec();
+        if (!dialog.cancelled())
+            rebuildToolsMenu();
+        break;
+    }
     case Options: {
         OptionsDialog dialog(m_state, this);
         dialog.exec();
@@ -524,7 +557,6 @@ void MainWindow::dispatch(int id)
     case EditPlu:           // PLU editor: open on the selected PLU
     case DeletePlu:         // PLU save and delete: delete the selected PLUs
     case ScaleConfig:       // scale configuration component
-    case ToolConfig:        // tool configuration dialog; on OK rebuildToolsMenu()
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
     case ReceivePlu:        // receive window, modeless
@@ -534,9 +566,9 @@ void MainWindow::dispatch(int id)
 
     default:
         if (const FixedTool *tool = FindFixedTool(id))
-            LaunchFixedTool(m_state, *tool);
+            launchFixedTool(*tool);
         else if (id >= FirstUserTool && id <= LastUserTool)
-            LaunchUserTool(m_state, id);
+            launchUserTool(id - kUserToolBaseId);
         break;
     }
     if (!m_endedAtOnce && !m_closed)
@@ -621,6 +653,7 @@ void MainWindow::chooseLanguage(const QString &language)
 
 void MainWindow::toggleFieldChooser()
 {
+    m_chooserPending = false;
     if (m_fieldChooser->isVisible())
         m_fieldChooser->close();
     else
@@ -635,8 +668,35 @@ void MainWindow::togglePane(int paneId)
 
 void MainWindow::showAbout()
 {
-    m_state.ui->message(captionWithVersion(), AppState::appTitle(), MsgIcon::Information,
-                        MsgButtons::Ok, MsgResult::Ok);
+    AboutDialog dialog(m_state, this);
+    dialog.exec();
+}
+
+void MainWindow::launchFixedTool(const FixedTool &tool)
+{
+    // The program may have gone since the menu was built; say so rather
+    // than do nothing.
+    const LaunchRequest request = FixedToolLaunch(m_state, tool);
+    if (request.kind == LaunchRequest::Kind::Nothing) {
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolMissing"))
+                                .arg(QDir::toNativeSeparators(FixedToolPath(m_state, tool))),
+                            AppState::appTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    if (!RunLaunch(request, *m_launcher))
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolNotStarted"))
+                                .arg(QDir::toNativeSeparators(request.target)),
+                            AppState::appTitle(), MsgIcon::Exclamation);
+}
+
+void MainWindow::launchUserTool(int position)
+{
+    // A missing target does nothing: the entry stays for when it returns.
+    const LaunchRequest request = UserToolLaunch(ReadUserTool(m_state, position));
+    if (request.kind != LaunchRequest::Kind::Nothing && !RunLaunch(request, *m_launcher))
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolNotStarted"))
+                                .arg(QDir::toNativeSeparators(request.target)),
+                            AppState::appTitle(), MsgIcon::Exclamation);
 }
 
 void MainWindow::showTreePopup(const QPoint &globalPos)
@@ -667,13 +727,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_state.scaleComm->cancel();
     // Every step is attempted; a failing one does not stop the others.
     if (!isMinimized()) {
+        const bool maximized = isMaximized() || isFullScreen();
         WriteWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
-                             isMaximized() || isFullScreen() ? normalGeometry() : geometry());
+                             maximized ? normalGeometry() : geometry());
+        m_state.userStore().setValue(kMaximizedKey, maximized);
     }
     WriteIniString(kSetting, QStringLiteral("PLUList"), m_pluList->layoutText(), m_state.iniFile);
     WriteIniString(kSetting, QStringLiteral("DockingPane"), QString::fromLatin1(saveState().toBase64()),
                    m_state.iniFile);
-    const bool chooserShown = m_fieldChooser && m_fieldChooser->isVisible();
+    const bool chooserShown = m_fieldChooser && (m_fieldChooser->isVisible() || m_chooserPending);
     WriteIniString(kSetting, QStringLiteral("ShowFieldChooser"),
                    chooserShown ? QStringLiteral("True") : QStringLiteral("False"), m_state.iniFile);
 
@@ -688,6 +750,24 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     CloseDBConnections(m_state);
     event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_sizeDocksOnShow) {
+        m_sizeDocksOnShow = false;
+        sizeDocks();
+    }
+    if (!m_chooserPending)
+        return;
+    m_chooserPending = false;
+    QTimer::singleShot(0, m_fieldChooser, [this] {
+        if (m_closed || m_endedAtOnce || !isVisible())
+            return;
+        m_fieldChooser->show();
+        m_fieldChooser->raise();
+    });
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

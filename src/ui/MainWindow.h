@@ -6,6 +6,8 @@
 // changes. The PLU list is the central widget; the tree, page bar, query
 // box, selection and editor sit in five docking panes.
 
+#include "ui/DesktopLauncher.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -65,6 +67,10 @@ public:
     // BuildToolMenu: the fixed tools that exist, then the user tools.
     void rebuildToolsMenu();
 
+    // Who carries out the launches of the Tools menu; tests record them.
+    // nullptr: the desktop.
+    void setToolLauncher(ToolLauncher *launcher) { m_launcher = launcher ? launcher : &m_desktopLauncher; }
+
     // Refresh (123): the tree is rebuilt, then the current page reloaded.
     void refreshPluList();
 
@@ -76,6 +82,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -87,6 +94,7 @@ private:
     void buildToolBar();
     void setupListColumns();
     void createPanes();
+    void sizeDocks();
 
     QAction *addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission = true);
     QMenu *addMenu(QMenu *parentMenu, int id, bool newGroup);
@@ -99,6 +107,8 @@ private:
     void toggleFieldChooser();
     void togglePane(int paneId);
     void showAbout();
+    void launchFixedTool(const FixedTool &tool);
+    void launchUserTool(int position);
     void showTreePopup(const QPoint &globalPos);
     QString captionWithVersion();
 
@@ -114,11 +124,15 @@ private:
     bool m_endedAtOnce = false;
     bool m_closed = false;
     bool m_useMainGroupAtStart = true;
+    bool m_chooserPending = false; // ShowFieldChooser: shown after this window
+    bool m_sizeDocksOnShow = false; // no saved pane layout: sized to the window
 
     QHash<int, QAction *> m_commands;
     QHash<int, QMenu *> m_menus;
     QHash<int, QDockWidget *> m_panes;
     QAction *m_toolbarRefresh = nullptr;
+    DesktopLauncher m_desktopLauncher;
+    ToolLauncher *m_launcher = &m_desktopLauncher;
 
     StoreTreePane *m_tree = nullptr;
     PluListWidget *m_pluList = nullptr;
