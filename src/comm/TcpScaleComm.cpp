@@ -569,6 +569,7 @@ void TcpScaleComm::cancel()
         c.started[i] = true;
         c.result.scales[i].state = ScaleResult::State::Cancelled;
         c.result.scales[i].failure = QStringLiteral("cancelled before it was contacted");
+        WriteLog(m_state, QStringLiteral("ZentTCP %1 %2").arg(CommMethodName(c.method), c.result.scales.at(i).summary()));
         if (c.sessions.at(i))
             c.sessions.at(i)->deleteLater();
         ++c.finished;
