@@ -2,9 +2,7 @@
 // start-up, then the main window.
 
 #include "core/AppState.h"
-#include "core/Database.h"
-#include "encoding/RecordBuilder.h"
-#include "startup/DataRoot.h"
+#include "core/Log.h"
 #include "startup/Startup.h"
 #include "ui/MainWindow.h"
 #include "ui/SignInDialog.h"
@@ -13,23 +11,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 
 using namespace korvo;
-
-namespace {
-
-bool HasAnyDatabase(const QString &dataRoot)
-{
-    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
-        if (QFileInfo::exists(dataRoot + QStringLiteral("Database/") + DatabaseFileName(kind)))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -43,54 +27,38 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption dataRootOption(
         QStringLiteral("data-root"),
-        QStringLiteral("Data root (settings file, Database, Desc); built with demo data when it has no databases."),
+        QStringLiteral("Data root (settings file, Database, Desc). A folder without databases is "
+                       "offered a new data root with a demo shop."),
         QStringLiteral("DIR"));
     parser.addOption(dataRootOption);
     parser.process(app);
 
     WidgetUserInterface ui;
     AppState state(&ui);
-    QString dataRoot;
-    if (parser.isSet(dataRootOption)) {
-        dataRoot = QDir(parser.value(dataRootOption)).absolutePath() + QLatin1Char('/');
-        QDir().mkpath(dataRoot);
-        state.setPaths(QString(), dataRoot);
-    } else {
+    const bool ownRoot = parser.isSet(dataRootOption);
+    if (ownRoot)
+        state.setPaths(QString(), QDir(parser.value(dataRootOption)).absolutePath());
+    else
         state.setPaths(QCoreApplication::applicationDirPath(), QString());
-        dataRoot = state.dataPath;
+
+    std::unique_ptr<QLockFile> lock;
+    switch (PrepareDataRoot(state, ownRoot, &lock)) {
+    case StartStep::Go: break;
+    case StartStep::EndQuietly: return 0;
+    case StartStep::Fail: return 1;
     }
 
-    // One copy per data root; a second one leaves without a trace.
-    QLockFile lock(state.dataPath + QStringLiteral("Korvo2005.lock"));
-    if (!lock.tryLock(0))
-        return 0;
-
-    const bool freshRoot = parser.isSet(dataRootOption) && !HasAnyDatabase(state.dataPath);
-    if (freshRoot) {
-        DataRootOptions options;
-        options.demoRows = true;
-        QString error;
-        if (!CreateDataRoot(state.dataPath, options, &error)) {
-            ui.message(error, AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
-            return 1;
-        }
-    }
-
-    DialogSignInProvider signIn(state.dataPath, &ui);
+    DialogSignInProvider signIn(state.dataPath, &ui, [&state](const QString &line) {
+        RestartDayLog(state);
+        WriteLog(state, line);
+    });
     const QString name = signIn.show();
     if (name.isEmpty())
-        return 0;
+        return signIn.failed() ? 1 : 0;
     if (!StartSession(state, name))
         return 1;
 
     MainWindow window(state, &signIn);
     window.show();
-    if (freshRoot) {
-        // The demo PLUs get their scale records, as "korvoctl init" gives them;
-        // the window has resolved the hierarchy settings the records need.
-        qint32 last = 0;
-        CreatePLUData(state, QStringLiteral("ALL"), last);
-        window.refreshPluList();
-    }
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "manage/StoreHierarchy.h"
+#include "ui/Commands.h"
 #include "ui/DeptPropertyDialog.h"
 #include "ui/MainGroupPropertyDialog.h"
 #include "ui/StorePropertyDialog.h"
@@ -162,6 +163,18 @@ QTreeWidgetItem *StoreTreePane::findNode(const QString &key) const
 
 // ---------------------------------------------------------------- rename
 
+bool StoreTreePane::allowed(NodeKind kind) const
+{
+    int id = 0;
+    switch (kind) {
+    case NodeKind::Store: id = cmd::StoreProperty; break;
+    case NodeKind::Department: id = cmd::DeptProperty; break;
+    case NodeKind::MainGroup: id = cmd::MainGroupProperty; break;
+    case NodeKind::None: return false;
+    }
+    return !m_gate || m_gate(id);
+}
+
 void StoreTreePane::renamed(QTreeWidgetItem *node)
 {
     const QString text = node->text(0);
@@ -169,7 +182,8 @@ void StoreTreePane::renamed(QTreeWidgetItem *node)
     if (text == saved)
         return;
     FillGuard guard(m_filling);
-    if (RenameStoreNode(m_state, StoreNodeKindOfKey(keyOf(node)), tagOf(node).toInt(), text))
+    if (allowed(kindOf(node))
+        && RenameStoreNode(m_state, StoreNodeKindOfKey(keyOf(node)), tagOf(node).toInt(), text))
         node->setData(0, kNameRole, text);
     else
         node->setText(0, saved); // the database keeps the old name: so does the tree
@@ -319,8 +333,17 @@ void StoreTreePane::deleteDepartment()
     QTreeWidgetItem *node = selectedNode();
     if (kindOf(node) != NodeKind::Department)
         return;
-    if (DeleteDepartment(m_state, tagOf(node).toInt()) == DeleteOutcome::Deleted)
-        removeSelected(node);
+    if (DeleteDepartment(m_state, tagOf(node).toInt()) != DeleteOutcome::Deleted)
+        return;
+    // Main group 997 outlives any department: the delete sent it home.
+    QTreeWidgetItem *kept = findNode(StoreNodeKey(StoreNode::MainGroup, kProtectedMainGroup));
+    QTreeWidgetItem *home = findNode(StoreNodeKey(StoreNode::Department, kProtectedDepartment));
+    if (kept && home && kept->parent() == node) {
+        FillGuard guard(m_filling);
+        node->removeChild(kept);
+        home->addChild(kept);
+    }
+    removeSelected(node);
 }
 
 void StoreTreePane::deleteMainGroup()
@@ -369,7 +392,8 @@ void StoreTreePane::mousePressEvent(QMouseEvent *event)
     if (!node || node != selectedNode())
         return;
     // Only the selected main group can be dragged.
-    if (kindOf(node) == NodeKind::MainGroup && event->modifiers() == Qt::NoModifier) {
+    if (kindOf(node) == NodeKind::MainGroup && event->modifiers() == Qt::NoModifier
+        && allowed(NodeKind::MainGroup)) {
         m_dragKey = keyOf(node);
         m_pressPos = pos;
     }
@@ -443,6 +467,8 @@ bool StoreTreePane::edit(const QModelIndex &index, EditTrigger trigger, QEvent *
 {
     if (trigger == SelectedClicked && event && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->modifiers() != Qt::NoModifier)
+        return false;
+    if (index.isValid() && trigger != NoEditTriggers && !allowed(kindOf(itemFromIndex(index))))
         return false;
     return QTreeWidget::edit(index, trigger, event);
 }
