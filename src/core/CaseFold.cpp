@@ -15,23 +15,25 @@ namespace korvo {
 
 namespace {
 
-void appendUtf8(std::string &out, char32_t c)
+// Writes c as UTF-8 at o; returns the end.
+char *putUtf8(char *o, char32_t c)
 {
     if (c < 0x80) {
-        out.push_back(char(c));
+        *o++ = char(c);
     } else if (c < 0x800) {
-        out.push_back(char(0xC0 | (c >> 6)));
-        out.push_back(char(0x80 | (c & 0x3F)));
+        *o++ = char(0xC0 | (c >> 6));
+        *o++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out.push_back(char(0xE0 | (c >> 12)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
+        *o++ = char(0xE0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     } else {
-        out.push_back(char(0xF0 | (c >> 18)));
-        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
+        *o++ = char(0xF0 | (c >> 18));
+        *o++ = char(0x80 | ((c >> 12) & 0x3F));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     }
+    return o;
 }
 
 // Length of the well-formed sequence at s (n bytes left) and its code
@@ -68,35 +70,41 @@ int decodeUtf8(const unsigned char *s, size_t n, char32_t *cp)
     return len;
 }
 
-void foldInto(const unsigned char *s, size_t n, std::string &out)
+// Folds n bytes of UTF-8 at s into the start of buf; returns the folded
+// length. Runs once per row of a search, so it writes without checks: a
+// folded character never takes more than twice its bytes.
+size_t foldInto(const unsigned char *s, size_t n, std::string &buf)
 {
-    out.clear();
-    out.reserve(n);
+    if (buf.size() < 2 * n)
+        buf.resize(2 * n);
+    char *const begin = buf.data();
+    char *o = begin;
     for (size_t i = 0; i < n;) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(char(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b));
+            *o++ = char(unsigned(b - 'A') < 26u ? b + ('a' - 'A') : b);
             ++i;
             continue;
         }
         char32_t cp = 0;
         const int len = decodeUtf8(s + i, n - i, &cp);
         if (len == 0) {
-            out.push_back(char(b));
+            *o++ = char(b);
             ++i;
             continue;
         }
-        appendUtf8(out, QChar::toCaseFolded(cp));
+        o = putUtf8(o, QChar::toCaseFolded(cp));
         i += size_t(len);
     }
+    return size_t(o - begin);
 }
 
 void deleteFolded(void *p) { delete static_cast<std::string *>(p); }
 
-void foldValue(sqlite3_value *v, std::string &out)
+std::string_view foldValue(sqlite3_value *v, std::string &buf)
 {
     const unsigned char *text = sqlite3_value_text(v); // before the length: it may convert
-    foldInto(text, text ? size_t(sqlite3_value_bytes(v)) : 0, out);
+    return std::string_view(buf.data(), foldInto(text, text ? size_t(sqlite3_value_bytes(v)) : 0, buf));
 }
 
 void containsFolded(sqlite3_context *ctx, int, sqlite3_value **argv)
@@ -111,12 +119,11 @@ void containsFolded(sqlite3_context *ctx, int, sqlite3_value **argv)
     std::unique_ptr<std::string> fresh;
     if (!part) {
         fresh = std::make_unique<std::string>();
-        foldValue(argv[1], *fresh);
+        fresh->resize(foldValue(argv[1], *fresh).size());
         part = fresh.get();
     }
-    thread_local std::string text;
-    foldValue(argv[0], text);
-    sqlite3_result_int(ctx, std::string_view(text).find(*part) != std::string_view::npos);
+    thread_local std::string buf;
+    sqlite3_result_int(ctx, foldValue(argv[0], buf).find(*part) != std::string_view::npos);
     if (fresh)
         sqlite3_set_auxdata(ctx, 1, fresh.release(), deleteFolded);
 }
