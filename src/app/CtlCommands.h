@@ -18,4 +18,14 @@ int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
 // one page of the PLU list as CSV, page and page count on stderr
 int CtlList(AppState &state, const QStringList &args);
+
+// The tool commands get a state with its paths only: they open what they
+// need themselves and work on a data root the program would refuse.
+// users list | functions | add NAME [--admin] | passwd NAME | remove NAME
+//   | admin NAME yes|no | prohibit NAME KEY... | allow NAME KEY...
+int CtlUsers(AppState &state, const QStringList &args);
+// backup DEST
+int CtlBackup(AppState &state, const QStringList &args);
+// restore SRC [--yes]
+int CtlRestore(AppState &state, const QStringList &args);
 } // namespace korvo

@@ -20,6 +20,10 @@ struct DataRootOptions {
 // the target holds already is kept and used.
 bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QString *error);
 
+// Runs the installation schema "language", "main" or "users" on an open
+// connection.
+bool CreateSchema(const QString &connectionName, const QString &schema, QString *error);
+
 // What a folder holds of a data root's three databases.
 enum class DataRootContent { None, Partial, Complete };
 // *missing: the file names of the databases that are not there.

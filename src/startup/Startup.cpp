@@ -162,7 +162,7 @@ StartStep PrepareDataRoot(AppState &state, bool offerNewRoot, std::unique_ptr<QL
     }
     // One copy per data root; only a copy that holds the lock ends a start
     // without a word.
-    auto held = std::make_unique<QLockFile>(state.dataPath + QStringLiteral("Korvo2005.lock"));
+    auto held = std::make_unique<QLockFile>(state.lockFilePath());
     if (!held->tryLock(0)) {
         if (held->error() == QLockFile::LockFailedError)
             return StartStep::EndQuietly;
