@@ -83,6 +83,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -94,6 +95,7 @@ private:
     void buildToolBar();
     void setupListColumns();
     void createPanes();
+    void sizeDocks();
 
     QAction *addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission = true);
     // Enabled states from the signed-in user's permissions, for every
@@ -126,6 +128,8 @@ private:
     bool m_endedAtOnce = false;
     bool m_closed = false;
     bool m_useMainGroupAtStart = true;
+    bool m_chooserPending = false; // ShowFieldChooser: shown after this window
+    bool m_sizeDocksOnShow = false; // no saved pane layout: sized to the window
 
     QHash<int, QAction *> m_commands;
     QSet<int> m_permissionBound; // commands whose enabled state follows a permission

@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
+#include "core/Settings.h"
 #include "core/UserInterface.h"
 #include "i18n/Users.h"
 
@@ -24,15 +25,6 @@ namespace korvo {
 namespace {
 
 const char *const kOwner = "frmLogin";
-
-QString CanonicalLanguage(const QString &value)
-{
-    for (const char *name : {"English", "Chinese", "Other"}) {
-        if (value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(name);
-    }
-    return QStringLiteral("English");
-}
 
 } // namespace
 
@@ -63,12 +55,13 @@ QString LoginTexts::builtIn(const QString &key)
     return key;
 }
 
-LoginTexts::LoginTexts(const QString &dataRoot)
+LoginTexts::LoginTexts(const QString &dataRoot, const QString &language)
 {
     const QString root = QDir(dataRoot).absolutePath() + QLatin1Char('/');
-    m_language = CanonicalLanguage(
-        ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"),
-                      root + QStringLiteral("Korvo2005.INI")));
+    m_language = LanguageFromSetting(
+        !language.isEmpty() ? language
+                            : ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"),
+                                            root + QStringLiteral("Korvo2005.INI")));
 
     const QString path = root + QStringLiteral("Database/") + DatabaseFileName(DbKind::Language);
     if (!QFileInfo::exists(path))
@@ -112,8 +105,9 @@ QString LoginTexts::text(const QString &key)
     return builtIn(key);
 }
 
-SignInDialog::SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent)
-    : QDialog(parent), m_ui(ui), m_texts(dataRoot)
+SignInDialog::SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent,
+                           const QString &language)
+    : QDialog(parent), m_ui(ui), m_texts(dataRoot, language)
 {
     setObjectName(QStringLiteral("frmLogin"));
     const QString usersPath = QDir(dataRoot).absolutePath() + QStringLiteral("/Database/")
@@ -258,14 +252,14 @@ void SignInDialog::tryAccept()
 }
 
 DialogSignInProvider::DialogSignInProvider(const QString &dataRoot, UserInterface *ui,
-                                           SignInGuard::LogSink log)
-    : m_dataRoot(dataRoot), m_ui(ui), m_guard(std::move(log))
+                                           const QString &language, SignInGuard::LogSink log)
+    : m_dataRoot(dataRoot), m_ui(ui), m_language(language), m_guard(std::move(log))
 {
 }
 
 QString DialogSignInProvider::show()
 {
-    SignInDialog dlg(m_dataRoot, m_ui);
+    SignInDialog dlg(m_dataRoot, m_ui, nullptr, m_language);
     dlg.setGuard(&m_guard);
     m_failed = !dlg.directoryOpen();
     if (m_failed) {
