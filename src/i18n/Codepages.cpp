@@ -94,6 +94,11 @@ void LoadCodepageTables(AppState &state)
 
 QByteArray ToSystemCodepage(AppState &state, const QString &text)
 {
+    return ToCodepage(state, text, state.settings.Codepage.trimmed().toLatin1());
+}
+
+QByteArray ToCodepage(AppState &state, const QString &text, const QByteArray &codepageName)
+{
     bool ascii = true;
     for (QChar c : text) {
         if (c.unicode() >= 0x80) {
@@ -104,9 +109,8 @@ QByteArray ToSystemCodepage(AppState &state, const QString &text)
     if (ascii)
         return text.toLatin1();
 
-    QString codepage = state.settings.Codepage.trimmed();
-    if (codepage.isEmpty())
-        codepage = QStringLiteral("windows-1252");
+    const QString codepage = codepageName.isEmpty() ? QStringLiteral("windows-1252")
+                                                    : QString::fromLatin1(codepageName);
     QByteArray name = codepage.toLatin1();
     if (!QStringEncoder(name.constData()).isValid()) {
         if (!state.unmappableReported.contains(kUnknownCodepageMark)) {

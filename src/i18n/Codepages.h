@@ -16,5 +16,7 @@ void LoadCodepageTables(AppState &state);
 // A text in the system code page (setting "Codepage"). A character the code
 // page cannot hold becomes "?" and is reported once per character and run.
 QByteArray ToSystemCodepage(AppState &state, const QString &text);
+// The same in the named code page.
+QByteArray ToCodepage(AppState &state, const QString &text, const QByteArray &codepage);
 
 } // namespace korvo

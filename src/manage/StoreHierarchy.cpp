@@ -58,36 +58,48 @@ QString plainCaption(AppState &state, const QString &key)
     return s.trimmed();
 }
 
-// Runs statements in one transaction with progress between them. False
-// after a reported failure; nothing of them stays then.
+// Runs the statements of a change of the hierarchy in one transaction with
+// progress between them, and in the same transaction the resolved
+// main-group settings and the records of the PLUs they touch. False after a
+// reported failure; nothing of them stays then.
 bool runInTransaction(AppState &state, const QString &source, const QString &caption,
                       const QStringList &statements)
 {
-    Transaction tx(state);
-    if (!tx.active()) {
-        state.errorSource = source;
-        ReportError(state, QStringLiteral("The database cannot start a transaction"));
-        return false;
-    }
-    UserInterface *ui = state.ui;
-    if (ui && !caption.isEmpty())
-        ui->progressBegin(caption, int(statements.size()));
     bool ok = true;
-    for (int i = 0; i < statements.size() && ok; ++i) {
-        auto q = QueryKorvoDB(state, statements.at(i));
-        ok = q.has_value();
-        if (q)
-            q->finish();
+    {
+        Transaction tx(state);
+        if (!tx.active()) {
+            state.errorSource = source;
+            ReportError(state, QStringLiteral("The database cannot start a transaction: ")
+                                   + DatabaseErrorText(tx.error()));
+            return false;
+        }
+        UserInterface *ui = state.ui;
         if (ui && !caption.isEmpty())
-            ui->progressStep(i + 1, {});
+            ui->progressBegin(caption, int(statements.size()));
+        for (int i = 0; i < statements.size() && ok; ++i) {
+            auto q = QueryKorvoDB(state, statements.at(i));
+            ok = q.has_value();
+            if (q)
+                q->finish();
+            if (ui && !caption.isEmpty())
+                ui->progressStep(i + 1, {});
+        }
+        if (ui && !caption.isEmpty())
+            ui->progressEnd();
+        // A stored record that no longer matches its PLU is wrong data
+        // waiting to be sent.
+        ok = ok && ReencodeAfterHierarchyChange(state);
+        if (ok && !tx.commit()) {
+            state.errorSource = source;
+            ReportError(state, QStringLiteral("The changes could not be committed: ")
+                                   + DatabaseErrorText(tx.error()));
+            ok = false;
+        }
     }
-    if (ok && !tx.commit()) {
-        state.errorSource = source;
-        ReportError(state, QStringLiteral("The changes could not be committed"));
-        ok = false;
-    }
-    if (ui && !caption.isEmpty())
-        ui->progressEnd();
+    // The tables were read inside the transaction that was rolled back.
+    if (!ok)
+        LoadMGSettings(state);
     return ok;
 }
 
@@ -335,9 +347,9 @@ bool MoveMainGroup(AppState &state, qint32 mgNo, qint32 dpNo)
                               AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
         return false;
     }
-    auto q = QueryKorvoDB(state, QStringLiteral("update mg set DP_No=") + num(dpNo)
-                                     + QStringLiteral(" where MG_No=") + num(mgNo));
-    return q.has_value();
+    return runInTransaction(state, QStringLiteral("MoveMainGroup (%1, %2)").arg(mgNo).arg(dpNo), {},
+                            {QStringLiteral("update mg set DP_No=") + num(dpNo)
+                             + QStringLiteral(" where MG_No=") + num(mgNo)});
 }
 
 std::optional<qint32> MainGroupForNewPlu(AppState &state, StoreNode::Kind kind, qint32 number)
@@ -361,7 +373,8 @@ std::optional<qint32> MainGroupForNewPlu(AppState &state, StoreNode::Kind kind, 
     const qint32 mgNo = FindMinUnusedID(state, QStringLiteral("MG"), QStringLiteral("MG_No"));
     if (mgNo < 1)
         return std::nullopt;
-    if (!QueryKorvoDB(state, insertDefaultMainGroupSql(state, mgNo, number)))
+    if (!runInTransaction(state, QStringLiteral("MainGroupForNewPlu (%1)").arg(number), {},
+                          {insertDefaultMainGroupSql(state, mgNo, number)}))
         return std::nullopt;
     return mgNo;
 }
@@ -687,8 +700,6 @@ PropertyOutcome PropertyDialogModel::accept(const PropertyValues &v)
         return {PropertyOutcome::Failed, PropertyField::None, {}};
     cancelled = false;
     number = newNo;
-    if (m_target != PropertyTarget::Store)
-        LoadMGSettings(m_state);
     return {PropertyOutcome::Saved, PropertyField::None, {}};
 }
 

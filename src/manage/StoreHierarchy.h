@@ -8,6 +8,9 @@
 // - every text typed by the user reaches SQL through SqlEscape, every number
 //   typed by the user is parsed first and written from its value;
 // - a write of several statements runs in one transaction: all or nothing;
+// - every change of the hierarchy reloads the resolved main-group settings
+//   and re-encodes the PLUs whose records depend on it, in the transaction
+//   of the change (ReencodeAfterHierarchyChange);
 // - department 97 and main group 997 are never deleted or renumbered;
 // - a department or main group that changes its number takes its main
 //   groups, section rows or PLUs along.
@@ -177,7 +180,8 @@ public:
     std::optional<PropertyOutcome> validate(const PropertyValues &v) const;
 
     // OK: validate, test the number for existence, save in one transaction,
-    // rebuild the resolved main-group settings (department and main group).
+    // rebuild the resolved main-group settings and re-encode what they
+    // change (also for the store).
     // Invalid shows the critical message box of its key.
     PropertyOutcome accept(const PropertyValues &v);
 
