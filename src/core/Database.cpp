@@ -6,10 +6,12 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
 
 #include <limits>
+#include <sqlite3.h>
 
 namespace korvo {
 
@@ -332,15 +334,32 @@ qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &col
     return qint32(qMin<qint64>(n, std::numeric_limits<qint32>::max()));
 }
 
+namespace {
+
+// True while the SQLite connection is inside a transaction.
+bool insideTransaction(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *conn = *static_cast<sqlite3 *const *>(handle.constData());
+    return conn && sqlite3_get_autocommit(conn) == 0;
+}
+
+} // namespace
+
 Transaction::Transaction(AppState &state, DbKind kind)
     : m_db(QSqlDatabase::database(ConnectionName(state, kind), false))
 {
-    m_active = m_db.isValid() && m_db.isOpen() && m_db.transaction();
+    if (!m_db.isValid() || !m_db.isOpen())
+        return;
+    m_joined = insideTransaction(m_db);
+    m_active = m_joined || m_db.transaction();
 }
 
 Transaction::~Transaction()
 {
-    if (m_active)
+    if (m_active && !m_joined)
         m_db.rollback();
 }
 
@@ -349,6 +368,8 @@ bool Transaction::commit()
     if (!m_active)
         return false;
     m_active = false;
+    if (m_joined)
+        return true;
     if (m_db.commit())
         return true;
     m_db.rollback();

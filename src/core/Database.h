@@ -58,7 +58,9 @@ std::optional<QSqlQuery> QueryDb(AppState &state, DbKind kind, const QString &sq
 qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &column);
 
 // A transaction on the main database that rolls back unless committed.
-// Finish every query of the transaction before commit().
+// Finish every query of the transaction before commit(). Opened while the
+// connection is already inside a transaction, it joins that one: its
+// commit() does nothing and the outer transaction decides for both.
 class Transaction {
 public:
     explicit Transaction(AppState &state, DbKind kind = DbKind::Main);
@@ -67,10 +69,12 @@ public:
     Transaction &operator=(const Transaction &) = delete;
     bool commit();
     bool active() const { return m_active; }
+    bool joined() const { return m_joined; }
 
 private:
     QSqlDatabase m_db;
     bool m_active = false;
+    bool m_joined = false;
 };
 
 } // namespace korvo

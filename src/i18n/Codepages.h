@@ -17,4 +17,9 @@ void LoadCodepageTables(AppState &state);
 // page cannot hold becomes "?" and is reported once per character and run.
 QByteArray ToSystemCodepage(AppState &state, const QString &text);
 
+// Bytes the text takes in the system code page, without reporting anything:
+// for limits measured while the operator types. A character the code page
+// cannot hold counts as the one "?" it would be sent as.
+qsizetype CodepageByteCount(const AppState &state, const QString &text);
+
 } // namespace korvo

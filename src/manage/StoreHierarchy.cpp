@@ -58,39 +58,6 @@ QString plainCaption(AppState &state, const QString &key)
     return s.trimmed();
 }
 
-// Runs statements in one transaction with progress between them. False
-// after a reported failure; nothing of them stays then.
-bool runInTransaction(AppState &state, const QString &source, const QString &caption,
-                      const QStringList &statements)
-{
-    Transaction tx(state);
-    if (!tx.active()) {
-        state.errorSource = source;
-        ReportError(state, QStringLiteral("The database cannot start a transaction"));
-        return false;
-    }
-    UserInterface *ui = state.ui;
-    if (ui && !caption.isEmpty())
-        ui->progressBegin(caption, int(statements.size()));
-    bool ok = true;
-    for (int i = 0; i < statements.size() && ok; ++i) {
-        auto q = QueryKorvoDB(state, statements.at(i));
-        ok = q.has_value();
-        if (q)
-            q->finish();
-        if (ui && !caption.isEmpty())
-            ui->progressStep(i + 1, {});
-    }
-    if (ok && !tx.commit()) {
-        state.errorSource = source;
-        ReportError(state, QStringLiteral("The changes could not be committed"));
-        ok = false;
-    }
-    if (ui && !caption.isEmpty())
-        ui->progressEnd();
-    return ok;
-}
-
 // A main group the program creates by itself passes all its label and
 // barcode settings up to its department (BarFormat -1): with null settings
 // it would decide itself with zeros that match no barcode format.
@@ -115,7 +82,7 @@ bool createDefaultDepartment(AppState &state, qint32 storeNo)
             + QLatin1Char(',') + num(storeNo) + QStringLiteral(",0,0,0,-1,'EAN',0)"),
         insertDefaultMainGroupSql(state, mgNo, dpNo),
     };
-    return runInTransaction(state, QStringLiteral("BuildStoreTree"), {}, statements);
+    return RunInTransaction(state, QStringLiteral("BuildStoreTree"), {}, statements);
 }
 
 struct NumberedName {
@@ -149,6 +116,57 @@ StoreNode makeNode(StoreNode::Kind kind, qint32 number, const QString &text)
 }
 
 } // namespace
+
+bool RunInTransaction(AppState &state, const QString &source, const QString &caption,
+                      const QStringList &statements)
+{
+    Transaction tx(state);
+    if (!tx.active()) {
+        state.errorSource = source;
+        ReportError(state, QStringLiteral("The database cannot start a transaction"));
+        return false;
+    }
+    UserInterface *ui = state.ui;
+    if (ui && !caption.isEmpty())
+        ui->progressBegin(caption, int(statements.size()));
+    bool ok = true;
+    for (int i = 0; i < statements.size() && ok; ++i) {
+        auto q = QueryKorvoDB(state, statements.at(i));
+        ok = q.has_value();
+        if (q)
+            q->finish();
+        if (ui && !caption.isEmpty())
+            ui->progressStep(i + 1, {});
+    }
+    if (ok && !tx.commit()) {
+        state.errorSource = source;
+        ReportError(state, QStringLiteral("The changes could not be committed"));
+        ok = false;
+    }
+    if (ui && !caption.isEmpty())
+        ui->progressEnd();
+    return ok;
+}
+
+QStringList LabelFormatItems(AppState &state)
+{
+    QStringList items;
+    if (auto q = QueryKorvoDB(state, QStringLiteral("select LBF_Code,LBF_Name from LABELFORMAT order by LBF_Code"))) {
+        while (q->next())
+            items << columnText(q->value(0)) + QStringLiteral(": ") + q->value(1).toString();
+        q->finish();
+    }
+    return items;
+}
+
+QStringList BarcodeFormatItems(const AppState &state)
+{
+    QStringList items;
+    const QVector<BarcodeListEntry> &codes = state.enc.barcodeList;
+    for (int i = 0; i < codes.size(); ++i)
+        items << num(i) + QStringLiteral(" : ") + codes[i].BAR_Type + QStringLiteral(" : ") + codes[i].Descriptions;
+    return items;
+}
 
 QString StoreNodeKey(StoreNode::Kind kind, qint32 number)
 {
@@ -262,7 +280,7 @@ DeleteOutcome confirmAndDelete(AppState &state, qint32 no, qint32 protectedNo,
                              MsgResult::Cancel)
             != MsgResult::Ok)
         return DeleteOutcome::Cancelled;
-    return runInTransaction(state, source, plainCaption(state, QLatin1String(captionKey)), statements)
+    return RunInTransaction(state, source, plainCaption(state, QLatin1String(captionKey)), statements)
         ? DeleteOutcome::Deleted
         : DeleteOutcome::Failed;
 }
@@ -422,17 +440,9 @@ void PropertyDialogModel::load()
     rowFound = true;
     m_barcodeFlagItems =
         SplitItemList(GetLangString(m_state, QStringLiteral("frmPLUEditor"), QStringLiteral("BarcodeFlagComboBox")));
-    m_barcodeFormatItems.clear();
     const QVector<BarcodeListEntry> &codes = m_state.enc.barcodeList;
-    for (int i = 0; i < codes.size(); ++i)
-        m_barcodeFormatItems << num(i) + QStringLiteral(" : ") + codes[i].BAR_Type + QStringLiteral(" : ")
-                + codes[i].Descriptions;
-    m_labelFormatItems.clear();
-    if (auto q = QueryKorvoDB(m_state, QStringLiteral("select LBF_Code,LBF_Name from LABELFORMAT order by LBF_Code"))) {
-        while (q->next())
-            m_labelFormatItems << columnText(q->value(0)) + QStringLiteral(": ") + q->value(1).toString();
-        q->finish();
-    }
+    m_barcodeFormatItems = BarcodeFormatItems(m_state);
+    m_labelFormatItems = LabelFormatItems(m_state);
 
     values = PropertyValues();
     const TableNames t = tableOf(m_target);
@@ -635,7 +645,7 @@ bool PropertyDialogModel::save(const PropertyValues &v, qint32 newNo)
         }
         break;
     }
-    return runInTransaction(m_state, source, caption, statements);
+    return RunInTransaction(m_state, source, caption, statements);
 }
 
 PropertyOutcome PropertyDialogModel::accept(const PropertyValues &v)
