@@ -1,6 +1,7 @@
 #include "app/CtlCommands.h"
 
 #include "core/AppState.h"
+#include "core/Database.h"
 #include "core/PluFields.h"
 #include "encoding/Hierarchy.h"
 #include "manage/PluJson.h"
@@ -42,16 +43,20 @@ int get(AppState &state, const QString &arg, QTextStream &out, QTextStream &err)
     return 0;
 }
 
-// Saves one object; the line of its outcome goes to out, the reason of a
-// refusal to err.
-bool saveOne(AppState &state, const QJsonValue &value, int position, const QStringList &statusColumns,
-             QTextStream &out, QTextStream &err)
+// Saves one object; the reason of a refusal goes to err, the line of the
+// outcome comes back to be printed once the batch is committed.
+struct Saved {
+    QString line;
+    bool saved = false;
+};
+
+Saved saveOne(AppState &state, const QJsonValue &value, int position, const QStringList &statusColumns,
+              QTextStream &err)
 {
     const QString where = QStringLiteral("object %1").arg(position);
     if (!value.isObject()) {
         err << "korvoctl plu save: " << where << ": not a JSON object" << Qt::endl;
-        out << where << " not saved" << Qt::endl;
-        return false;
+        return {where, false};
     }
     const QJsonObject object = value.toObject();
     QJsonValue noValue;
@@ -67,21 +72,23 @@ bool saveOne(AppState &state, const QJsonValue &value, int position, const QStri
     if (!no) {
         err << "korvoctl plu save: " << where << ": PLU_No must be a whole number from " << kPluNoMin << " to "
             << kPluNoMax << Qt::endl;
-        out << where << " not saved" << Qt::endl;
-        return false;
+        return {where, false};
     }
     const QString plu = QStringLiteral("PLU %1").arg(*no);
     bool failed = false;
     PluRecord record = LoadPlu(state, *no, &failed).value_or(PluRecord());
+    if (failed)
+        return {plu, false};
     QString error;
-    if (!failed && !ApplyPluJson(state.pluFields, statusColumns, object, record, &error))
+    if (!ApplyPluJson(state.pluFields, statusColumns, object, record, &error)) {
         err << "korvoctl plu save: " << plu << ": " << error << Qt::endl;
+        return {plu, false};
+    }
     // Saved under its own number: an existing PLU is replaced.
-    const PluSaveOutcome r = failed || !error.isEmpty() ? PluSaveOutcome{} : SavePlu(state, record, *no);
+    const PluSaveOutcome r = SavePlu(state, record, *no);
     if (r.status == PluSaveOutcome::Invalid)
         err << "korvoctl plu save: " << plu << ": " << r.column << ": " << r.reason << Qt::endl;
-    out << plu << (r.status == PluSaveOutcome::Saved ? " saved" : " not saved") << Qt::endl;
-    return r.status == PluSaveOutcome::Saved;
+    return {plu, r.status == PluSaveOutcome::Saved};
 }
 
 int save(AppState &state, const QString &path, QTextStream &out, QTextStream &err)
@@ -105,10 +112,29 @@ int save(AppState &state, const QString &path, QTextStream &out, QTextStream &er
     LoadMGSettings(state);
     LoadScaleBarcodeList(state);
     const QStringList statusColumns = PluStatusColumns(state);
+    // Each PLU is saved in a savepoint of a batch: a refused one is undone
+    // alone, and a batch costs one commit instead of one per PLU. The batch
+    // is small enough not to keep the program waiting long for the database.
+    constexpr qsizetype kBatch = 200;
     int refused = 0;
-    for (qsizetype i = 0; i < items.size(); ++i)
-        if (!saveOne(state, items.at(i), int(i + 1), statusColumns, out, err))
-            ++refused;
+    for (qsizetype first = 0; first < items.size(); first += kBatch) {
+        QVector<Saved> done;
+        {
+            Transaction batch(state);
+            for (qsizetype i = first; i < items.size() && i < first + kBatch; ++i)
+                done << saveOne(state, items.at(i), int(i + 1), statusColumns, err);
+            if (!batch.commit()) {
+                err << "korvoctl plu save: the batch from object " << first + 1 << " could not be committed"
+                    << Qt::endl;
+                for (Saved &d : done)
+                    d.saved = false;
+            }
+        }
+        for (const Saved &d : std::as_const(done)) {
+            out << d.line << (d.saved ? " saved" : " not saved") << Qt::endl;
+            refused += d.saved ? 0 : 1;
+        }
+    }
     return refused ? 1 : 0;
 }
 

@@ -354,13 +354,26 @@ Transaction::Transaction(AppState &state, DbKind kind)
     if (!m_db.isValid() || !m_db.isOpen())
         return;
     m_joined = insideTransaction(m_db);
-    m_active = m_joined || m_db.transaction();
+    if (!m_joined) {
+        m_active = m_db.transaction();
+        return;
+    }
+    // Unique while this object lives, which is as long as the savepoint.
+    m_savepoint = QStringLiteral("korvo_") + QString::number(quintptr(this), 16);
+    m_active = QSqlQuery(m_db).exec(QStringLiteral("SAVEPOINT ") + m_savepoint);
 }
 
 Transaction::~Transaction()
 {
-    if (m_active && !m_joined)
+    if (!m_active)
+        return;
+    if (!m_joined) {
         m_db.rollback();
+        return;
+    }
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral("ROLLBACK TO ") + m_savepoint);
+    q.exec(QStringLiteral("RELEASE ") + m_savepoint);
 }
 
 bool Transaction::commit()
@@ -368,8 +381,12 @@ bool Transaction::commit()
     if (!m_active)
         return false;
     m_active = false;
-    if (m_joined)
-        return true;
+    if (m_joined) {
+        if (QSqlQuery(m_db).exec(QStringLiteral("RELEASE ") + m_savepoint))
+            return true;
+        m_active = true; // the destructor undoes it
+        return false;
+    }
     if (m_db.commit())
         return true;
     m_db.rollback();

@@ -59,8 +59,9 @@ qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &col
 
 // A transaction on the main database that rolls back unless committed.
 // Finish every query of the transaction before commit(). Opened while the
-// connection is already inside a transaction, it joins that one: its
-// commit() does nothing and the outer transaction decides for both.
+// connection is already inside a transaction, it is a savepoint of that
+// one: commit() keeps its changes for the outer transaction to decide on,
+// without commit() only its own changes are undone.
 class Transaction {
 public:
     explicit Transaction(AppState &state, DbKind kind = DbKind::Main);
@@ -75,6 +76,7 @@ private:
     QSqlDatabase m_db;
     bool m_active = false;
     bool m_joined = false;
+    QString m_savepoint;
 };
 
 } // namespace korvo

@@ -153,6 +153,20 @@ private slots:
             QCOMPARE(m_root->ui.messages.size(), 1);
             QCOMPARE(m_root->ui.messages.first().title, "frmPLUEditor.SaveToDatabase");
         }
+        // Inside a batch, as korvoctl saves, the failed PLU alone is undone.
+        const QStringList before = rows(1);
+        {
+            Transaction batch(state());
+            PluRecord good = load(4);
+            good.values[pf::UPrice] = "4.44";
+            PluRecord bad = load(1);
+            bad.values[pf::Commodity] = "boom";
+            QCOMPARE(SavePlu(state(), good, 4).status, PluSaveOutcome::Saved);
+            QCOMPARE(SavePlu(state(), bad, 1).status, PluSaveOutcome::Failed);
+            QVERIFY(batch.commit());
+        }
+        QCOMPARE(rows(1), before);
+        QCOMPARE(scalar("select PLU_UPrice from PLU where PLU_No=4"), "4.44");
     }
 
     void deleteTakesDiscounts()
