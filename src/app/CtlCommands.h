@@ -18,4 +18,14 @@ int CtlList(AppState &state, const QStringList &args);
 // plu get N: the PLU as one JSON object; plu save FILE|-: saves one object
 // or an array of them through the editor's save, one line per PLU
 int CtlPlu(AppState &state, const QStringList &args);
+
+// The tool commands get a state with its paths only: they open what they
+// need themselves and work on a data root the program would refuse.
+// users list | functions | add NAME [--admin] | passwd NAME | remove NAME
+//   | admin NAME yes|no | prohibit NAME KEY... | allow NAME KEY...
+int CtlUsers(AppState &state, const QStringList &args);
+// backup DEST
+int CtlBackup(AppState &state, const QStringList &args);
+// restore SRC [--yes]
+int CtlRestore(AppState &state, const QStringList &args);
 } // namespace korvo

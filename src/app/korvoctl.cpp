@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "core/UserInterface.h"
 #include "startup/Startup.h"
+#include "tools/ToolSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,12 +33,24 @@ const Command kCommands[] = {
             "                             standard input), one line per PLU", &CtlPlu},
 };
 
+// Commands on a data root that need none of the start-up.
+const Command kToolCommands[] = {
+    {"users", "users list | functions | add NAME [--admin] | passwd NAME | remove NAME\n"
+              "       | admin NAME yes|no | prohibit NAME KEY... | allow NAME KEY...\n"
+              "                             manage users; passwords are asked without echo,\n"
+              "                             or read as one line with --password-stdin", &CtlUsers},
+    {"backup", "backup DEST                copy settings, databases and descriptor files into a dated folder", &CtlBackup},
+    {"restore", "restore SRC [--yes]        put a backup back (refused while Korvo 2005 runs on the data root)", &CtlRestore},
+};
+
 void usage()
 {
     QTextStream err(stderr);
     err << "usage: korvoctl [--data-root DIR] COMMAND [ARGS]\n\n"
         << "  init DIR                   build a new data root from the installation data\n";
     for (const Command &c : kCommands)
+        err << "  " << c.usage << "\n";
+    for (const Command &c : kToolCommands)
         err << "  " << c.usage << "\n";
     err << "\nWithout --data-root the data root is the parent of the program's folder.\n";
 }
@@ -76,6 +89,15 @@ int main(int argc, char **argv)
         return CtlInit(dataRoot, args);
     }
 
+    for (const Command &c : kToolCommands) {
+        if (command != QLatin1String(c.name))
+            continue;
+        ConsoleUserInterface ui;
+        AppState state(&ui);
+        SetToolPaths(state, dataRoot, QCoreApplication::applicationDirPath());
+        state.userName = QStringLiteral("korvoctl");
+        return c.run(state, args);
+    }
     for (const Command &c : kCommands) {
         if (command != QLatin1String(c.name))
             continue;

@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     }
 
     // One copy per data root; a second one leaves without a trace.
-    QLockFile lock(state.dataPath + QStringLiteral("Korvo2005.lock"));
+    QLockFile lock(state.lockFilePath());
     if (!lock.tryLock(0))
         return 0;
 

@@ -85,6 +85,9 @@ public:
     // Clock, replaceable by tests.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
+    // The single-instance lock of the program on this data root.
+    QString lockFilePath() const { return dataPath + QStringLiteral("Korvo2005.lock"); }
+
     static QString exeName() { return QStringLiteral("Korvo2005"); }
     static QString appTitle() { return QStringLiteral("Korvo 2005"); }
     static QString versionText(); // "1.0.5"

@@ -34,6 +34,13 @@ public:
         (void)title; (void)filter;
         return {};
     }
+
+    // Folder dialog; "" when cancelled.
+    virtual QString chooseFolder(const QString &title)
+    {
+        (void)title;
+        return {};
+    }
 };
 
 // Answers every message with its default button and remembers nothing.

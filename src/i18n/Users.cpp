@@ -115,14 +115,16 @@ bool UserDirectory::isEmpty()
     return q.value(0).toLongLong() == 0;
 }
 
-bool UserDirectory::findUser(const QString &name, QString *storedName, QString *hash)
+bool FindUserRow(const QSqlDatabase &db, const QString &name, QString *storedName, QString *hash,
+                 QString *error)
 {
     // Names compare without regard to case beyond ASCII too, so this scan is
     // done here rather than by the column's collation. The table is short.
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("select UserName, PasswordHash from Users"))) {
-        m_error = q.lastError().text();
+        if (error)
+            *error = q.lastError().text();
         return false;
     }
     while (q.next()) {
@@ -136,6 +138,11 @@ bool UserDirectory::findUser(const QString &name, QString *storedName, QString *
         }
     }
     return false;
+}
+
+bool UserDirectory::findUser(const QString &name, QString *storedName, QString *hash)
+{
+    return FindUserRow(QSqlDatabase::database(m_connection, false), name, storedName, hash, &m_error);
 }
 
 bool UserDirectory::addUser(const QString &name, const QString &password, const QString &type)

@@ -11,6 +11,11 @@ namespace korvo {
 QString HashPassword(const QString &password);
 bool VerifyPassword(const QString &hash, const QString &password);
 
+// Looks a name up in the Users table of db without regard to case, also
+// beyond ASCII. False when absent or on error (*error set then).
+bool FindUserRow(const QSqlDatabase &db, const QString &name, QString *storedName, QString *hash,
+                 QString *error);
+
 // The sign-in component's own access to Users.db. It opens the file itself
 // because it runs before the start-up opens the databases.
 class UserDirectory {

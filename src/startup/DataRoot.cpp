@@ -171,6 +171,13 @@ bool buildDatabase(const QString &path, const QString &schema,
 
 } // namespace
 
+bool CreateSchema(const QString &connectionName, const QString &schema, QString *error)
+{
+    const QString script = readResource(QStringLiteral("schema/") + schema + QStringLiteral(".sql"), error);
+    QSqlDatabase db = QSqlDatabase::database(connectionName);
+    return !script.isEmpty() && execScript(db, script, error);
+}
+
 bool LoadRowsFile(const QString &connectionName, const QString &table, const QString &tsvPath,
                   QString *error)
 {

@@ -14,6 +14,10 @@ struct DataRootOptions {
 // Refuses (false, *error set) when any of the three databases exists.
 bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QString *error);
 
+// Runs the installation schema "language", "main" or "users" on an open
+// connection.
+bool CreateSchema(const QString &connectionName, const QString &schema, QString *error);
+
 // Loads one tab-separated rows file into a table of an open database.
 // Header = column names; escapes \t \n \r \\; an empty cell is NULL.
 bool LoadRowsFile(const QString &connectionName, const QString &table, const QString &tsvPath,

@@ -11,6 +11,7 @@
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
 #include "startup/Startup.h"
+#include "ui/AboutDialog.h"
 #include "ui/Commands.h"
 #include "ui/FieldChooserWindow.h"
 #include "ui/FormTexts.h"
@@ -24,12 +25,14 @@
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
-#include "ui/ToolsMenu.h"
+#include "ui/ToolConfigDialog.h"
+#include "tools/Tools.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileIconProvider>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -304,8 +307,8 @@ void MainWindow::rebuildToolsMenu()
     for (const FixedTool &tool : FixedTools()) {
         if (tool.id == cmd::ToolLoginManagement && !m_state.isAdministrator)
             continue;
-        const QString path = FixedToolPath(m_state, tool);
-        if (!QFileInfo(path).isFile())
+        const QString path = FindFixedToolProgram(m_state, tool);
+        if (path.isEmpty())
             continue;
         const QString key = QLatin1String(tool.captionKey);
         auto *a = new QAction(icons.icon(QFileInfo(path)), GetLangString(m_state, kOwner, key), tools);
@@ -478,6 +481,13 @@ void MainWindow::dispatch(int id)
     case About:
         showAbout();
         break;
+    case ToolConfig: {
+        ToolConfigDialog dialog(m_state, this);
+        dialog.exec();
+        if (!dialog.cancelled())
+            rebuildToolsMenu();
+        break;
+    }
     case Options: {
         OptionsDialog dialog(m_state, this);
         dialog.exec();
@@ -527,7 +537,6 @@ void MainWindow::dispatch(int id)
     // Commands whose features land later; each names its feature.
     case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
     case ScaleConfig:       // scale configuration component
-    case ToolConfig:        // tool configuration dialog; on OK rebuildToolsMenu()
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
     case ReceivePlu:        // receive window, modeless
@@ -537,9 +546,9 @@ void MainWindow::dispatch(int id)
 
     default:
         if (const FixedTool *tool = FindFixedTool(id))
-            LaunchFixedTool(m_state, *tool);
+            launchFixedTool(*tool);
         else if (id >= FirstUserTool && id <= LastUserTool)
-            LaunchUserTool(m_state, id);
+            launchUserTool(id - kUserToolBaseId);
         break;
     }
     if (!m_endedAtOnce && !m_closed)
@@ -691,8 +700,35 @@ void MainWindow::togglePane(int paneId)
 
 void MainWindow::showAbout()
 {
-    m_state.ui->message(captionWithVersion(), AppState::appTitle(), MsgIcon::Information,
-                        MsgButtons::Ok, MsgResult::Ok);
+    AboutDialog dialog(m_state, this);
+    dialog.exec();
+}
+
+void MainWindow::launchFixedTool(const FixedTool &tool)
+{
+    // The program may have gone since the menu was built; say so rather
+    // than do nothing.
+    const LaunchRequest request = FixedToolLaunch(m_state, tool);
+    if (request.kind == LaunchRequest::Kind::Nothing) {
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolMissing"))
+                                .arg(QDir::toNativeSeparators(FixedToolPath(m_state, tool))),
+                            AppState::appTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    if (!RunLaunch(request, *m_launcher))
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolNotStarted"))
+                                .arg(QDir::toNativeSeparators(request.target)),
+                            AppState::appTitle(), MsgIcon::Exclamation);
+}
+
+void MainWindow::launchUserTool(int position)
+{
+    // A missing target does nothing: the entry stays for when it returns.
+    const LaunchRequest request = UserToolLaunch(ReadUserTool(m_state, position));
+    if (request.kind != LaunchRequest::Kind::Nothing && !RunLaunch(request, *m_launcher))
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolNotStarted"))
+                                .arg(QDir::toNativeSeparators(request.target)),
+                            AppState::appTitle(), MsgIcon::Exclamation);
 }
 
 void MainWindow::showTreePopup(const QPoint &globalPos)

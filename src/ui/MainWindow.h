@@ -6,6 +6,8 @@
 // changes. The PLU list is the central widget; the tree, page bar, query
 // box, selection and editor sit in five docking panes.
 
+#include "ui/DesktopLauncher.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
@@ -60,6 +62,10 @@ public:
     // BuildToolMenu: the fixed tools that exist, then the user tools.
     void rebuildToolsMenu();
 
+    // Who carries out the launches of the Tools menu; tests record them.
+    // nullptr: the desktop.
+    void setToolLauncher(ToolLauncher *launcher) { m_launcher = launcher ? launcher : &m_desktopLauncher; }
+
     // Refresh (123): the tree is rebuilt, then the current page reloaded.
     void refreshPluList();
 
@@ -94,6 +100,8 @@ private:
     void toggleFieldChooser();
     void togglePane(int paneId);
     void showAbout();
+    void launchFixedTool(const FixedTool &tool);
+    void launchUserTool(int position);
     void showTreePopup(const QPoint &globalPos);
     void showEditorPane();
     void newPluInTree();       // 113: a new PLU in the selected node's main group
@@ -118,6 +126,8 @@ private:
     QHash<int, QMenu *> m_menus;
     QHash<int, QDockWidget *> m_panes;
     QAction *m_toolbarRefresh = nullptr;
+    DesktopLauncher m_desktopLauncher;
+    ToolLauncher *m_launcher = &m_desktopLauncher;
 
     StoreTreePane *m_tree = nullptr;
     PluListWidget *m_pluList = nullptr;

@@ -131,4 +131,9 @@ QString WidgetUserInterface::openFileName(const QString &title, const QString &f
                                         QtFileFilter(filter));
 }
 
+QString WidgetUserInterface::chooseFolder(const QString &title)
+{
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+}
+
 } // namespace korvo

@@ -28,6 +28,7 @@ public:
     void progressStep(int value, const QString &text = {}) override;
     void progressEnd() override;
     QString openFileName(const QString &title, const QString &filter) override;
+    QString chooseFolder(const QString &title) override;
 
 private:
     QPointer<QProgressDialog> m_progress;

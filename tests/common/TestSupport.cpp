@@ -5,7 +5,9 @@
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -108,6 +110,23 @@ QStringList SqlColumn(AppState &state, const QString &sql)
     while (q->next())
         out << q->value(0).toString();
     return out;
+}
+
+ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/korvoctl"), args);
+    ProgramRun r;
+    if (!p.waitForStarted(30000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 int BarcodeFormatIndex(const AppState &state, int code, const QString &type)

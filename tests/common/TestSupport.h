@@ -80,6 +80,15 @@ QString SqlScalar(AppState &state, const QString &sql);
 int SqlCount(AppState &state, const QString &from);
 QStringList SqlColumn(AppState &state, const QString &sql);
 
+// A run of the built korvoctl (beside the tests' folder) with input on its
+// standard input; exitCode -1 when it did not finish normally.
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input = {});
+
 // Index in state.enc.barcodeList of a barcode format, -1 when absent.
 int BarcodeFormatIndex(const AppState &state, int code, const QString &type);
 

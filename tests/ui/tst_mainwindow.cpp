@@ -13,7 +13,9 @@
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
 #include "ui/SelectPane.h"
-#include "ui/ToolsMenu.h"
+#include "tools/Tools.h"
+#include "ui/AboutDialog.h"
+#include "ui/ToolConfigDialog.h"
 
 #include <QDockWidget>
 #include <QHeaderView>
@@ -392,7 +394,10 @@ private slots:
             w.dispatch(cmd::FieldChooser);
             m_root->ui.answers = {MsgResult::No};
             w.dispatch(cmd::Logout);
+            OnModal<AboutDialog>([](AboutDialog *d) { d->accept(); });
             w.dispatch(cmd::About);
+            OnModal<ToolConfigDialog>([](ToolConfigDialog *d) { d->reject(); });
+            w.dispatch(cmd::ToolConfig);
             w.dispatch(language == QLatin1String("English") ? cmd::LanguageEnglish : cmd::LanguageChinese);
             QVERIFY2(s.state->missingTexts.isEmpty(), qPrintable(language + ": " + s.state->missingTexts.values().join(u' ')));
             QVERIFY(s.state->reportedErrors.isEmpty());
@@ -432,7 +437,7 @@ private slots:
         WriteIniString("Tools-1", "Parameters", marker, ini);
         WriteIniString("Tools-1", "WorkingDir", work.path(), ini);
         WriteIniString("Tools-2", "CmdLine", emptyFolder, ini);
-        for (const char *name : {"LabelFormat", "UserManager"})
+        for (const char *name : {"LabelFormat", "korvousers"})
             QVERIFY(WriteFile(m_root->path() + "Bin/" + name, QByteArray()));
 
         // The user manager only for administrators.
