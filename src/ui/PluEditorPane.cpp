@@ -129,7 +129,10 @@ QLineEdit *PluEditorPane::makeBox(const EditorBox &box, QWidget *parent)
             e->setValidator(Pattern(QStringLiteral("\\d{0,%1}").arg(box.places), e));
             e->setFixedWidth(figure * (qMin(box.places, 6) + 2) + 16);
         } else {
-            e->setFixedWidth(figure * 14 + 16); // the item code: up to 12 figures
+            // The item code: as many figures as the barcode format has.
+            m_itemCodePattern = Pattern(QStringLiteral("\\d{0,12}"), e);
+            e->setValidator(m_itemCodePattern);
+            e->setFixedWidth(figure * 14 + 16);
         }
         break;
     case BoxKind::Price:
@@ -643,7 +646,9 @@ void PluEditorPane::setListValue(QComboBox *list, const QString &value, qint32 s
 {
     const int i = value.trimmed().isEmpty() ? -1 : ItemIndexOfValue(ItemsOf(list), shownValue);
     list->setCurrentIndex(i);
-    if (i >= 0) {
+    // A value that matches no item is kept to be saved back unchanged; no
+    // value at all is gathered as 0.
+    if (i >= 0 || value.trimmed().isEmpty()) {
         m_unmatched.remove(list);
         list->setPlaceholderText(QString());
     } else {
@@ -741,7 +746,7 @@ void PluEditorPane::setItemCodeLength(int length)
     m_itemCodeLength = length;
     const int places = length > 0 ? length : 12;
     QLineEdit *box = m_boxes.value(QStringLiteral("txtItemCode"));
-    box->setValidator(Pattern(QStringLiteral("\\d{0,%1}").arg(places), box));
+    m_itemCodePattern->setRegularExpression(QRegularExpression(QStringLiteral("\\d{0,%1}").arg(places)));
     box->setMaxLength(places);
 }
 
@@ -798,7 +803,7 @@ void PluEditorPane::showRecord()
     chkBarcodeAddOn->setChecked(ean.addOn);
     setListValue(cboBarcodeFlag, ean.barFlag ? QString::number(*ean.barFlag) : QString());
     cboBarcodeFormat->setCurrentIndex(ean.format);
-    if (ean.format < 0) {
+    if (ean.format < 0 && !v.at(pf::BarFormat).isEmpty()) {
         m_unmatched.insert(cboBarcodeFormat, v.at(pf::BarFormat));
         cboBarcodeFormat->setPlaceholderText(v.at(pf::BarFormat));
     }

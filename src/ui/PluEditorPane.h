@@ -16,6 +16,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRegularExpressionValidator;
 class QTabWidget;
 
 namespace korvo {
@@ -139,6 +140,7 @@ private:
     qint32 m_currentPluNo = 0;
     qint32 m_currentMainGroup = 0;
     int m_itemCodeLength = 0;
+    QRegularExpressionValidator *m_itemCodePattern = nullptr;
 
     QHash<QString, QLineEdit *> m_boxes;     // the value-row boxes by name
     QHash<QComboBox *, QString> m_unmatched; // lists whose value matched no item
