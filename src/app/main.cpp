@@ -3,10 +3,13 @@
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "encoding/RecordBuilder.h"
 #include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "ui/MainWindow.h"
+#include "ui/QtTranslations.h"
 #include "ui/SignInDialog.h"
 #include "ui/WidgetUserInterface.h"
 
@@ -15,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QStandardPaths>
 
 using namespace korvo;
 
@@ -43,21 +47,28 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption dataRootOption(
         QStringLiteral("data-root"),
-        QStringLiteral("Data root (settings file, Database, Desc); built with demo data when it has no databases."),
+        QStringLiteral("Data root (settings file, Database, Desc); built with demo data when it has no databases. "
+                       "Default: the parent of the program's folder, or the user's data folder when that "
+                       "has no settings file."),
         QStringLiteral("DIR"));
     parser.addOption(dataRootOption);
     parser.process(app);
 
     WidgetUserInterface ui;
     AppState state(&ui);
-    QString dataRoot;
-    if (parser.isSet(dataRootOption)) {
-        dataRoot = QDir(parser.value(dataRootOption)).absolutePath() + QLatin1Char('/');
+    QString chosenRoot = parser.value(dataRootOption);
+    if (chosenRoot.isEmpty()) {
+        state.setPaths(QCoreApplication::applicationDirPath(), QString());
+        // Installed among the system's programs (no settings file above the
+        // program folder), the program keeps its data in the user's folder.
+        if (!QFileInfo::exists(state.iniFile))
+            chosenRoot = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                + QStringLiteral("/Korvo2005");
+    }
+    if (!chosenRoot.isEmpty()) {
+        const QString dataRoot = QDir(chosenRoot).absolutePath() + QLatin1Char('/');
         QDir().mkpath(dataRoot);
         state.setPaths(QString(), dataRoot);
-    } else {
-        state.setPaths(QCoreApplication::applicationDirPath(), QString());
-        dataRoot = state.dataPath;
     }
 
     // One copy per data root; a second one leaves without a trace.
@@ -65,7 +76,7 @@ int main(int argc, char *argv[])
     if (!lock.tryLock(0))
         return 0;
 
-    const bool freshRoot = parser.isSet(dataRootOption) && !HasAnyDatabase(state.dataPath);
+    const bool freshRoot = !chosenRoot.isEmpty() && !HasAnyDatabase(state.dataPath);
     if (freshRoot) {
         DataRootOptions options;
         options.demoRows = true;
@@ -76,7 +87,13 @@ int main(int argc, char *argv[])
         }
     }
 
-    DialogSignInProvider signIn(state.dataPath, &ui);
+    // Qt's own buttons, every sign-in (also after Logout) and the main window
+    // speak the language the settings file names now; a new choice waits
+    // for the next start.
+    const QString language =
+        LanguageFromSetting(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state.iniFile));
+    InstallQtTranslations(language);
+    DialogSignInProvider signIn(state.dataPath, &ui, language);
     const QString name = signIn.show();
     if (name.isEmpty())
         return 0;

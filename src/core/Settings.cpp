@@ -30,6 +30,13 @@ bool typeMismatch(AppState &state, const QString &key, const QString &what, cons
 
 } // namespace
 
+QString LanguageFromSetting(const QString &value)
+{
+    if (value == QLatin1String("Chinese") || value == QLatin1String("Other"))
+        return value;
+    return QStringLiteral("English");
+}
+
 bool ReadSettingsFile(AppState &state)
 {
     const QString &ini = state.iniFile;
@@ -38,11 +45,7 @@ bool ReadSettingsFile(AppState &state)
     };
     Settings s = state.settings;
 
-    const QString language = read(kSetting, QStringLiteral("Language"));
-    if (language == QLatin1String("Chinese") || language == QLatin1String("Other"))
-        s.Language = language;
-    else
-        s.Language = QStringLiteral("English");
+    s.Language = LanguageFromSetting(read(kSetting, QStringLiteral("Language")));
 
     s.UseMainGroup = read(kSetting, QStringLiteral("UseMainGroup")) != QLatin1String("False");
     s.ShowFieldChooser =

@@ -23,6 +23,10 @@ struct Settings {
     QString Codepage = QStringLiteral("windows-1252");
 };
 
+// The language a "Language" value names: "Chinese", "Other" or, for any
+// other text, "English". The sign-in reads the file with the same rule.
+QString LanguageFromSetting(const QString &value);
+
 // Reads every key of the record from state.iniFile. A missing or malformed
 // "PLUPageSize" or ZentTCP "DoLog" is a type mismatch: reported through
 // ReportError with the key named, returns false.

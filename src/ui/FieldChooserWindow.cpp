@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 
 namespace korvo {
 
@@ -144,8 +145,10 @@ void FieldChooserWindow::refresh()
     for (int i = 0; i < m_list->columnCount(); ++i) {
         if (!m_header->isSectionHidden(i))
             continue;
-        const QTableWidgetItem *header = m_list->horizontalHeaderItem(i);
-        auto *item = new QListWidgetItem(header ? header->text() : QString::number(i), wndFieldChooser);
+        // The field's caption: the header's text may carry a sort marker.
+        const QString caption = i < m_state.pluFields.size() ? m_state.pluFields.at(i).Caption
+                                                              : QString::number(i);
+        auto *item = new QListWidgetItem(caption, wndFieldChooser);
         item->setData(Qt::UserRole, i);
     }
 }
@@ -284,8 +287,11 @@ void FieldChooserWindow::cancelHeaderGesture()
     m_replaying = true;
     QMouseEvent back(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(vp, &back);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
+    // Let go beside every section: a release on the pressed one is a click,
+    // and a click sorts.
+    const QPointF outside(-1, local.y());
+    QMouseEvent release(QEvent::MouseButtonRelease, outside, QPointF(vp->mapToGlobal(outside)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(vp, &release);
     m_replaying = false;
 }
@@ -357,8 +363,35 @@ void FieldChooserWindow::resizeEvent(QResizeEvent *event)
 
 void FieldChooserWindow::restorePosition()
 {
-    setGeometry(ReadWindowPlacement(m_state.userStore(), QStringLiteral("FieldChooser"),
-                                    QRect(1000, 1000, 2300, 5500), 60));
+    const QString prefix = QStringLiteral("FieldChooser");
+    if (HasWindowPlacement(m_state.userStore(), prefix))
+        setGeometry(ReadWindowPlacement(m_state.userStore(), prefix, QRect(1000, 1000, 2300, 5500), 60));
+    else
+        setGeometry(defaultPlace());
+}
+
+QRect FieldChooserWindow::defaultPlace() const
+{
+    // 2300 by 5500 twips, wide enough for the title. Beside the list and
+    // clear of its header, where a section dragged across the chooser
+    // would be hidden: right of the main window when the screen has room,
+    // else inside the list's right edge, the title bar below the header.
+    constexpr int kGap = 8;
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + kGap;
+    const int titleRoom = fontMetrics().horizontalAdvance(windowTitle()) + 4 * titleBar;
+    QRect r(0, 0, qMax(153, titleRoom), 367);
+    const QWidget *viewport = m_list->viewport();
+    const QRect list(viewport->mapToGlobal(QPoint(0, 0)), viewport->size());
+    const QRect owner = m_list->window()->frameGeometry();
+    const QScreen *screen = m_list->window()->screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect();
+    if (owner.right() + kGap + r.width() <= avail.right()) {
+        r.moveTopLeft(QPoint(owner.right() + kGap, list.top()));
+    } else {
+        r.moveTopLeft(QPoint(list.right() - kGap - r.width(), list.top() + titleBar));
+        r.setHeight(qBound(60, list.height() - titleBar - kGap, r.height()));
+    }
+    return r;
 }
 
 void FieldChooserWindow::savePosition()

@@ -90,6 +90,7 @@ private:
     int headerDropPosition(int x) const;
     void syncVisibleFlags();
     void restorePosition();
+    QRect defaultPlace() const;
     void savePosition();
 
     AppState &m_state;

@@ -42,6 +42,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 namespace korvo {
@@ -52,6 +53,8 @@ const QString kOwner = QStringLiteral("frmMain");
 const QString kSetting = QStringLiteral("Setting");
 // Layout texts are far longer than the classic 254-character value limit.
 constexpr int kLayoutBuffer = 1 << 20;
+// Beside MainLeft..MainHeight (the normal place): closed maximised.
+const QString kMaximizedKey = QStringLiteral("MainMaximized");
 
 } // namespace
 
@@ -108,8 +111,9 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     createPanes();
 
     m_fieldChooser = new FieldChooserWindow(state, m_pluList, this);
-    if (state.settings.ShowFieldChooser)
-        m_fieldChooser->show();
+    // Shown once this window is: a tool window mapped before its owner
+    // ends up behind it.
+    m_chooserPending = state.settings.ShowFieldChooser;
 
     loadHierarchySettings();
     m_editorPane->setIdle();
@@ -159,8 +163,17 @@ void MainWindow::ensureStoreRow()
 
 void MainWindow::restorePosition()
 {
-    setGeometry(ReadWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
-                                    QRect(1000, 1000, 6500, 6500)));
+    QSettings &store = m_state.userStore();
+    // Without a saved place the window takes most of the screen: the list,
+    // the tree and the editor all need room.
+    if (!HasWindowPlacement(store, QStringLiteral("Main"))) {
+        setGeometry(ScreenShare(0.9));
+        return;
+    }
+    setGeometry(ReadWindowPlacement(store, QStringLiteral("Main"), QRect(1000, 1000, 6500, 6500)));
+    // The normal place stays the saved one; show() keeps the state.
+    if (store.value(kMaximizedKey).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 QString MainWindow::captionWithVersion()
@@ -390,15 +403,25 @@ void MainWindow::createPanes()
     // The editor sits on the bottom edge with the query box to its left.
     addDockWidget(Qt::BottomDockWidgetArea, query, Qt::Vertical);
     splitDockWidget(query, editor, Qt::Horizontal);
-    resizeDocks({store}, {200}, Qt::Horizontal);
-    resizeDocks({store, page}, {300, 110}, Qt::Vertical);
-    resizeDocks({select, query}, {130, 230}, Qt::Vertical);
-    resizeDocks({query, editor}, {300, 500}, Qt::Horizontal);
-
     const QByteArray saved = QByteArray::fromBase64(
         ReadIniString(kSetting, QStringLiteral("DockingPane"), m_state.iniFile, kLayoutBuffer).toLatin1());
-    if (!saved.isEmpty())
-        restoreState(saved); // an unreadable layout keeps the initial one
+    // An unreadable layout keeps the initial one, sized when the window shows.
+    m_sizeDocksOnShow = saved.isEmpty() || !restoreState(saved);
+}
+
+void MainWindow::sizeDocks()
+{
+    // Shares of the window's size: the tree a fifth of the width, the page
+    // bar as high as it needs; under the list, the selection a sixth of the
+    // height and the query box with the editor beside it three eighths.
+    QDockWidget *select = m_panes[SelectPaneId], *store = m_panes[StorePaneId], *page = m_panes[PagePaneId],
+                *editor = m_panes[EditorPaneId], *query = m_panes[QueryPaneId];
+    const int w = width(), h = height();
+    const int pageHeight = page->sizeHint().height();
+    resizeDocks({store}, {qBound(200, w / 5, 320)}, Qt::Horizontal);
+    resizeDocks({store, page}, {qMax(100, h - pageHeight), pageHeight}, Qt::Vertical);
+    resizeDocks({select, query}, {h / 6, h * 3 / 8}, Qt::Vertical);
+    resizeDocks({query, editor}, {qBound(260, w * 3 / 10, 420), w}, Qt::Horizontal);
 }
 
 void MainWindow::loadHierarchySettings()
@@ -686,6 +709,7 @@ void MainWindow::chooseLanguage(const QString &language)
 
 void MainWindow::toggleFieldChooser()
 {
+    m_chooserPending = false;
     if (m_fieldChooser->isVisible())
         m_fieldChooser->close();
     else
@@ -755,13 +779,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_closed = true;
     // Every step is attempted; a failing one does not stop the others.
     if (!isMinimized()) {
+        const bool maximized = isMaximized() || isFullScreen();
         WriteWindowPlacement(m_state.userStore(), QStringLiteral("Main"),
-                             isMaximized() || isFullScreen() ? normalGeometry() : geometry());
+                             maximized ? normalGeometry() : geometry());
+        m_state.userStore().setValue(kMaximizedKey, maximized);
     }
     WriteIniString(kSetting, QStringLiteral("PLUList"), m_pluList->layoutText(), m_state.iniFile);
     WriteIniString(kSetting, QStringLiteral("DockingPane"), QString::fromLatin1(saveState().toBase64()),
                    m_state.iniFile);
-    const bool chooserShown = m_fieldChooser && m_fieldChooser->isVisible();
+    const bool chooserShown = m_fieldChooser && (m_fieldChooser->isVisible() || m_chooserPending);
     WriteIniString(kSetting, QStringLiteral("ShowFieldChooser"),
                    chooserShown ? QStringLiteral("True") : QStringLiteral("False"), m_state.iniFile);
 
@@ -776,6 +802,24 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     CloseDBConnections(m_state);
     event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_sizeDocksOnShow) {
+        m_sizeDocksOnShow = false;
+        sizeDocks();
+    }
+    if (!m_chooserPending)
+        return;
+    m_chooserPending = false;
+    QTimer::singleShot(0, m_fieldChooser, [this] {
+        if (m_closed || m_endedAtOnce || !isVisible())
+            return;
+        m_fieldChooser->show();
+        m_fieldChooser->raise();
+    });
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

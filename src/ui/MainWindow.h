@@ -77,6 +77,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -88,6 +89,7 @@ private:
     void buildToolBar();
     void setupListColumns();
     void createPanes();
+    void sizeDocks();
 
     QAction *addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission = true);
     QMenu *addMenu(QMenu *parentMenu, int id, bool newGroup);
@@ -121,6 +123,8 @@ private:
     bool m_endedAtOnce = false;
     bool m_closed = false;
     bool m_useMainGroupAtStart = true;
+    bool m_chooserPending = false; // ShowFieldChooser: shown after this window
+    bool m_sizeDocksOnShow = false; // no saved pane layout: sized to the window
 
     QHash<int, QAction *> m_commands;
     QHash<int, QMenu *> m_menus;

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QRegularExpression>
+#include <QStyle>
+#include <algorithm>
 
 namespace korvo {
 
@@ -22,7 +25,9 @@ PluListWidget::PluListWidget(QWidget *parent) : QTableWidget(parent)
     h->setHighlightSections(false);
     h->setSortIndicatorShown(false);
     h->setSectionsClickable(true);
-    connect(h, &QHeaderView::sectionPressed, this, &PluListWidget::headerPressed);
+    // A click, not a press: a press may begin a move or a drag to the chooser.
+    connect(h, &QHeaderView::sectionClicked, this, &PluListWidget::headerClicked);
+    setItemDelegate(new PluCellDelegate(this));
     // The header reports a hidden column before it counts as hidden, so the
     // layout is announced once the change is complete, and only once.
     auto changed = [this] {
@@ -33,6 +38,7 @@ PluListWidget::PluListWidget(QWidget *parent) : QTableWidget(parent)
             this,
             [this] {
                 m_layoutPending = false;
+                dropHiddenSortColumns();
                 emit layoutChanged();
             },
             Qt::QueuedConnection);
@@ -50,10 +56,14 @@ void PluListWidget::setupColumns(PluFieldTable &fields, const QString &layoutTex
     setColumnCount(0);
     setColumnCount(fields.size());
     QHeaderView *h = horizontalHeader();
+    // A caption longer than the standard width (Russian ones are) gets room
+    // for itself and a sort marker.
+    const int padding = 4 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
     for (int i = 0; i < fields.size(); ++i) {
         const PLUField &f = fields.at(i);
         setHorizontalHeaderItem(i, new QTableWidgetItem(f.Caption));
-        h->resizeSection(i, f.Width > 0 ? f.Width : 100);
+        const int fit = h->fontMetrics().horizontalAdvance(f.Caption + QStringLiteral(" \u25B29")) + padding;
+        h->resizeSection(i, qMax(f.Width > 0 ? f.Width : 100, fit));
         h->setSectionHidden(i, !f.Visible);
     }
     m_applying = false;
@@ -93,6 +103,22 @@ void PluListWidget::clearRows()
     setRowCount(0);
 }
 
+QString PluCellDelegate::displayText(const QVariant &value, const QLocale &locale) const
+{
+    return JoinedLines(QStyledItemDelegate::displayText(value, locale));
+}
+
+QString PluCellDelegate::JoinedLines(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineBreak);
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
+    return lines.join(QStringLiteral(" | "));
+}
+
 void PluListWidget::addRow(const QStringList &cells, int background)
 {
     const int row = rowCount();
@@ -102,6 +128,8 @@ void PluListWidget::addRow(const QStringList &cells, int background)
         brush = QBrush(QColor(background & 0xFF, (background >> 8) & 0xFF, (background >> 16) & 0xFF));
     for (int c = 0; c < columnCount(); ++c) {
         auto *item = new QTableWidgetItem(c < cells.size() ? cells[c] : QString());
+        if (item->text().contains(QLatin1Char('\n')))
+            item->setToolTip(item->text());
         if (background >= 0)
             item->setBackground(brush);
         setItem(row, c, item);
@@ -138,16 +166,33 @@ QVector<int> PluListWidget::selectedRowNumbers() const
     return rows;
 }
 
-void PluListWidget::headerPressed(int logicalIndex)
+void PluListWidget::headerClicked(int logicalIndex)
 {
-    // A plain click sorts by that column alone; Ctrl-click adds a column.
-    if (!(QApplication::keyboardModifiers() & Qt::ControlModifier))
-        m_sort.clear();
-    for (const SortColumn &s : std::as_const(m_sort)) {
-        if (s.column == logicalIndex)
-            return; // already a sort column: the order stays as it is
-    }
-    m_sort.push_back({logicalIndex, true});
+    // A plain click sorts by that column alone, a second one on the same
+    // column the other way round; Ctrl-click adds a column or turns an
+    // added one round.
+    const bool add = QApplication::keyboardModifiers() & Qt::ControlModifier;
+    auto it = std::find_if(m_sort.begin(), m_sort.end(),
+                           [logicalIndex](const SortColumn &s) { return s.column == logicalIndex; });
+    if (add && it != m_sort.end())
+        it->ascending = !it->ascending;
+    else if (add)
+        m_sort.push_back({logicalIndex, true});
+    else if (m_sort.size() == 1 && it != m_sort.end())
+        it->ascending = !it->ascending;
+    else
+        m_sort = {{logicalIndex, true}};
+    emit sortOrderChanged();
+}
+
+void PluListWidget::dropHiddenSortColumns()
+{
+    // An order by a column nobody sees cannot be read off the list.
+    const QHeaderView *h = horizontalHeader();
+    const auto hidden = [h](const SortColumn &s) { return h->isSectionHidden(s.column); };
+    if (std::none_of(m_sort.cbegin(), m_sort.cend(), hidden))
+        return;
+    m_sort.erase(std::remove_if(m_sort.begin(), m_sort.end(), hidden), m_sort.end());
     emit sortOrderChanged();
 }
 

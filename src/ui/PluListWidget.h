@@ -5,12 +5,23 @@
 
 #include "core/PluPage.h"
 
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVector>
 
 namespace korvo {
 
 class PluFieldTable;
+
+// Shows a multi-line text (a name with its label lines) on one line, the
+// lines parted by " | "; the item keeps the text as it is.
+class PluCellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &locale) const override;
+    static QString JoinedLines(const QString &text);
+};
 
 class PluListWidget : public QTableWidget, public PluListView {
     Q_OBJECT
@@ -41,13 +52,15 @@ public:
     int selectedRowCount() const { return selectedRowNumbers().size(); }
 
 signals:
-    // The sort order changed through a header click.
+    // The sort order changed through a header click or because a sort
+    // column was hidden.
     void sortOrderChanged();
     // Columns were moved, resized, shown or hidden.
     void layoutChanged();
 
 private:
-    void headerPressed(int logicalIndex);
+    void headerClicked(int logicalIndex);
+    void dropHiddenSortColumns();
     QVector<SortColumn> m_sort;
     bool m_applying = false;
     bool m_layoutPending = false;

@@ -19,6 +19,8 @@ QueryPane::QueryPane(QWidget *parent) : QWidget(parent)
         label->setObjectName(QLatin1String(labelName));
         box = new QLineEdit(this);
         box->setObjectName(QLatin1String(boxName));
+        // Room for a 13-digit EAN whatever the pane's width.
+        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14);
         label->setBuddy(box);
         button = new QPushButton(this);
         button->setObjectName(QLatin1String(buttonName));

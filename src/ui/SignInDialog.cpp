@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
+#include "core/Settings.h"
 #include "core/UserInterface.h"
 #include "i18n/Users.h"
 
@@ -23,15 +24,6 @@ namespace korvo {
 namespace {
 
 const char *const kOwner = "frmLogin";
-
-QString CanonicalLanguage(const QString &value)
-{
-    for (const char *name : {"English", "Chinese", "Other"}) {
-        if (value.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(name);
-    }
-    return QStringLiteral("English");
-}
 
 } // namespace
 
@@ -61,12 +53,13 @@ QString LoginTexts::builtIn(const QString &key)
     return key;
 }
 
-LoginTexts::LoginTexts(const QString &dataRoot)
+LoginTexts::LoginTexts(const QString &dataRoot, const QString &language)
 {
     const QString root = QDir(dataRoot).absolutePath() + QLatin1Char('/');
-    m_language = CanonicalLanguage(
-        ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"),
-                      root + QStringLiteral("Korvo2005.INI")));
+    m_language = LanguageFromSetting(
+        !language.isEmpty() ? language
+                            : ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"),
+                                            root + QStringLiteral("Korvo2005.INI")));
 
     const QString path = root + QStringLiteral("Database/") + DatabaseFileName(DbKind::Language);
     if (!QFileInfo::exists(path))
@@ -110,8 +103,9 @@ QString LoginTexts::text(const QString &key)
     return builtIn(key);
 }
 
-SignInDialog::SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent)
-    : QDialog(parent), m_ui(ui), m_texts(dataRoot)
+SignInDialog::SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent,
+                           const QString &language)
+    : QDialog(parent), m_ui(ui), m_texts(dataRoot, language)
 {
     setObjectName(QStringLiteral("frmLogin"));
     const QString usersPath = QDir(dataRoot).absolutePath() + QStringLiteral("/Database/")
@@ -224,14 +218,15 @@ void SignInDialog::tryAccept()
     accept();
 }
 
-DialogSignInProvider::DialogSignInProvider(const QString &dataRoot, UserInterface *ui)
-    : m_dataRoot(dataRoot), m_ui(ui)
+DialogSignInProvider::DialogSignInProvider(const QString &dataRoot, UserInterface *ui,
+                                           const QString &language)
+    : m_dataRoot(dataRoot), m_ui(ui), m_language(language)
 {
 }
 
 QString DialogSignInProvider::show()
 {
-    SignInDialog dlg(m_dataRoot, m_ui);
+    SignInDialog dlg(m_dataRoot, m_ui, nullptr, m_language);
     if (!dlg.directoryOpen()) {
         dlg.showMessage(QStringLiteral("msgUsersDatabaseError"), MsgIcon::Critical,
                         dlg.directoryError());

@@ -21,10 +21,11 @@ namespace korvo {
 
 class UserDirectory;
 
-// The frmLogin texts in the language named by the settings file.
+// The frmLogin texts in the given language, or in the one the settings
+// file names when none is given.
 class LoginTexts {
 public:
-    explicit LoginTexts(const QString &dataRoot);
+    explicit LoginTexts(const QString &dataRoot, const QString &language = {});
     // The text of frmLogin.key; the built-in English wording when
     // language.db cannot be opened or lacks the row.
     QString text(const QString &key);
@@ -45,8 +46,9 @@ private:
 class SignInDialog : public QDialog {
     Q_OBJECT
 public:
-    // dataRoot ends in "/"; ui shows the messages.
-    SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent = nullptr);
+    // dataRoot ends in "/"; ui shows the messages; language as for LoginTexts.
+    SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *parent = nullptr,
+                 const QString &language = {});
     ~SignInDialog() override;
 
     // True when Users.db could be opened.
@@ -76,14 +78,18 @@ private:
 };
 
 // The real sign-in: shows the dialog modal and returns its name or "".
+// Every dialog speaks the language given here (the running program's, so
+// that a sign-in after Logout matches the main window), or the settings
+// file's when none is given.
 class DialogSignInProvider : public SignInProvider {
 public:
-    DialogSignInProvider(const QString &dataRoot, UserInterface *ui);
+    DialogSignInProvider(const QString &dataRoot, UserInterface *ui, const QString &language = {});
     QString show() override;
 
 private:
     QString m_dataRoot;
     UserInterface *m_ui;
+    QString m_language;
 };
 
 } // namespace korvo

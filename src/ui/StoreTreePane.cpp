@@ -45,7 +45,19 @@ StoreTreePane::StoreTreePane(AppState &state, QWidget *parent) : QTreeWidget(par
     setColumnCount(1);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setRootIsDecorated(true);
-    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // A click on the selected node renames it after a pause (renameTimer);
+    // F2 at once.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_renameTimer.setSingleShot(true);
+    connect(&m_renameTimer, &QTimer::timeout, this, [this] {
+        if (m_renameIndex.isValid() && m_renameIndex == currentIndex()
+            && selectionModel()->isSelected(m_renameIndex))
+            edit(m_renameIndex);
+    });
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        m_selectedSince.start();
+        m_renameTimer.stop();
+    });
     connect(this, &QTreeWidget::itemSelectionChanged, this, &StoreTreePane::nodeSelectionChanged);
     connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *node, int column) {
         if (column == 0 && !m_filling)
@@ -96,6 +108,7 @@ bool StoreTreePane::rebuild()
 bool StoreTreePane::fill()
 {
     endDrag();
+    m_renameTimer.stop();
     StoreNode tree;
     const bool ok = BuildStoreTree(m_state, tree);
     FillGuard guard(m_filling);
@@ -353,14 +366,26 @@ std::optional<qint32> StoreTreePane::mainGroupForNewPlu()
 
 void StoreTreePane::mousePressEvent(QMouseEvent *event)
 {
-    // A right press must not move the selection: the popup acts on the
-    // selected node.
+    m_renameTimer.stop();
+    m_renameIndex = QPersistentModelIndex();
+    // A right press selects the node under the pointer, whose popup the
+    // release then shows, as desktop trees do.
     if (event->button() == Qt::RightButton) {
+        endDrag();
+        QTreeWidgetItem *node = itemAt(event->position().toPoint());
+        if (node && node != selectedNode()) {
+            setCurrentItem(node);
+            node->setSelected(true);
+        }
         event->accept();
         return;
     }
     endDrag();
     QTreeWidgetItem *before = selectedNode();
+    // Renaming needs a node that was selected a while ago: the second of two
+    // quick clicks is no rename.
+    const bool settled = m_selectedSince.isValid()
+        && m_selectedSince.elapsed() >= QApplication::doubleClickInterval();
     QTreeWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
@@ -374,8 +399,18 @@ void StoreTreePane::mousePressEvent(QMouseEvent *event)
         m_pressPos = pos;
     }
     // A click on the selected node lists its PLUs again.
-    if (node == before && event->modifiers() == Qt::NoModifier)
+    if (node == before && event->modifiers() == Qt::NoModifier) {
+        if (settled)
+            m_renameIndex = indexFromItem(node);
         emit nodeSelectionChanged();
+    }
+}
+
+void StoreTreePane::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    m_renameTimer.stop();
+    m_renameIndex = QPersistentModelIndex();
+    QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void StoreTreePane::mouseMoveEvent(QMouseEvent *event)
@@ -401,11 +436,19 @@ void StoreTreePane::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton) {
         event->accept();
-        emit popupRequested(event->globalPosition().toPoint());
+        // Only over a node, the one the press selected: a popup for some
+        // other node would act on a node the operator did not point at.
+        QTreeWidgetItem *node = itemAt(event->position().toPoint());
+        if (node && node == selectedNode())
+            emit popupRequested(event->globalPosition().toPoint());
         return;
     }
     if (!m_dragging || event->button() != Qt::LeftButton) {
         m_dragKey.clear();
+        // Released where it was pressed: the rename waits out a double-click.
+        if (m_renameIndex.isValid() && event->button() == Qt::LeftButton
+            && indexAt(event->position().toPoint()) == m_renameIndex)
+            m_renameTimer.start(QApplication::doubleClickInterval());
         QTreeWidget::mouseReleaseEvent(event);
         return;
     }
@@ -431,20 +474,13 @@ void StoreTreePane::mouseReleaseEvent(QMouseEvent *event)
 
 void StoreTreePane::keyPressEvent(QKeyEvent *event)
 {
+    m_renameTimer.stop();
     if (m_dragging && event->key() == Qt::Key_Escape) {
         endDrag();
         event->accept();
         return;
     }
     QTreeWidget::keyPressEvent(event);
-}
-
-bool StoreTreePane::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
-{
-    if (trigger == SelectedClicked && event && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->modifiers() != Qt::NoModifier)
-        return false;
-    return QTreeWidget::edit(index, trigger, event);
 }
 
 QTreeWidgetItem *StoreTreePane::dropTargetAt(const QPoint &pos) const

@@ -7,7 +7,10 @@
 // rename in place, drag a main group to another department) write through
 // the store hierarchy logic and change only the nodes concerned.
 
+#include <QElapsedTimer>
+#include <QPersistentModelIndex>
 #include <QPoint>
+#include <QTimer>
 #include <QString>
 #include <QTreeWidget>
 #include <optional>
@@ -66,18 +69,16 @@ signals:
     // Selection changed (also to no node), or a node was clicked again:
     // the list shows the selected node's PLUs.
     void nodeSelectionChanged();
-    // The right mouse button was released over the tree.
+    // The right mouse button was released over the tree; a node under the
+    // pointer was selected by the press.
     void popupRequested(const QPoint &globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    // A click with Ctrl or Shift selects; only a plain click on the selected
-    // node starts the label edit.
-    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
-    using QTreeWidget::edit;
 
 private:
     bool fill();
@@ -99,6 +100,11 @@ private:
     QPoint m_pressPos;
     bool m_dragging = false;
     QTreeWidgetItem *m_highlight = nullptr;
+    // Rename by click: the node pressed while selected for a while, and the
+    // pause after the release that a double-click cancels.
+    QElapsedTimer m_selectedSince;
+    QPersistentModelIndex m_renameIndex;
+    QTimer m_renameTimer;
 };
 
 } // namespace korvo

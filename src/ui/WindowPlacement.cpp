@@ -40,4 +40,18 @@ void WriteWindowPlacement(QSettings &store, const QString &prefix, const QRect &
     store.sync();
 }
 
+bool HasWindowPlacement(QSettings &store, const QString &prefix)
+{
+    return store.contains(prefix + QStringLiteral("Width")) && store.contains(prefix + QStringLiteral("Height"));
+}
+
+QRect ScreenShare(qreal share)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    QRect r(0, 0, qRound(avail.width() * share), qRound(avail.height() * share));
+    r.moveCenter(avail.center());
+    return r;
+}
+
 } // namespace korvo

@@ -16,4 +16,11 @@ QRect ReadWindowPlacement(QSettings &store, const QString &prefix, const QRect &
 
 void WriteWindowPlacement(QSettings &store, const QString &prefix, const QRect &pixels);
 
+// True once a placement under the prefix was written.
+bool HasWindowPlacement(QSettings &store, const QString &prefix);
+
+// A window for a first start: the given share of the primary screen's
+// available area, centred on it.
+QRect ScreenShare(qreal share);
+
 } // namespace korvo

@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(ShownOrder(SelectionHeader(s)), QList<int>({0, 2, 3, 10, 75}));
         for (int i = 0; i < kPluFieldCount; ++i) {
             QCOMPARE(h->visualIndex(i), i);
-            QCOMPARE(h->sectionSize(i) == 0 ? 100 : h->sectionSize(i), 100);
+            QVERIFY(h->isSectionHidden(i) || h->sectionSize(i) >= 100);
             QCOMPARE(s.state->pluFields.at(i).Visible, !h->isSectionHidden(i));
             QCOMPARE(s.window->pluList()->horizontalHeaderItem(i)->text(), s.state->pluFields.at(i).Caption);
         }
@@ -172,7 +172,11 @@ private slots:
         expected.removeOne(field);
         drop.target = chooser->wndFieldChooser->viewport();
         drop.at = QPoint(10, 10);
+        const int sorted = ShownSectionAt(h, 0);
+        s.window->pluList()->setSortColumns({{sorted, false}});
         DragSectionDown(h, field);
+        QCOMPARE(s.window->pluList()->sortColumns().size(), 1); // a drag is no click
+        QCOMPARE(s.window->pluList()->sortColumns().first().column, sorted);
         QCOMPARE(drop.drags, 1);
         QCOMPARE(drop.lastField, field);
         QVERIFY(ChooserFields(chooser).contains(field));
@@ -226,8 +230,13 @@ private slots:
         QApplication::sendEvent(chooser->wndFieldChooser->viewport(), &twice);
         QVERIFY(!twice.isAccepted());
         QVERIFY(h->isSectionHidden(hiddenOne));
+        // A sorted column's marker stays in the header.
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, SectionCenter(h, now.at(1)));
+        QCOMPARE(s.window->pluList()->sortColumns().size(), 1);
         for (int f : now.mid(1))
             QVERIFY(chooser->hideField(f));
+        for (const QListWidgetItem *entry : chooser->wndFieldChooser->findItems("*", Qt::MatchWildcard))
+            QCOMPARE(entry->text(), s.state->pluFields.at(entry->data(Qt::UserRole).toInt()).Caption);
         QVERIFY(!chooser->hideField(now.first()));
         QCOMPARE(ShownOrder(h), QList<int>({now.first()}));
         QVERIFY(!chooser->showField(kPluFieldCount));
@@ -253,6 +262,7 @@ private slots:
         QTest::mouseMove(h->viewport(), end);
         QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, end);
         QCOMPARE(drop.drags, 0);
+        QVERIFY(s.window->pluList()->sortColumns().isEmpty()); // moved, not sorted by
         QCOMPARE(ShownSectionAt(h, 0), b);
         QVERIFY(ShownOrder(h).indexOf(a) > ShownOrder(h).indexOf(b));
 
@@ -323,7 +333,8 @@ private slots:
         QVERIFY(s.window->pluList()->sortColumns().isEmpty());
         QCOMPARE(ShownOrder(SelectionHeader(s)), order);
         QCOMPARE(SelectionHeader(s)->sectionSize(resized), 163);
-        QVERIFY(s.window->fieldChooser()->isVisible());
+        QVERIFY(s.show());
+        QTRY_VERIFY(s.window->fieldChooser()->isVisible());
         QVERIFY(ChooserFields(s.window->fieldChooser()).contains(hidden));
         QVERIFY(s.state->reportedErrors.isEmpty());
     }
@@ -335,12 +346,15 @@ private slots:
             QVERIFY(s.ok());
             ClearUserStore(*s.state);
             QVERIFY(s.show());
-            // Delivered closed; the View menu opens it at the default place,
-            // the list filling it 4 from the left, 8 narrower.
+            // Delivered closed; the View menu opens it beside the list, off
+            // the tree and the header, its title in full; the list fills it
+            // 4 from the left, 8 narrower.
             s.window->dispatch(cmd::FieldChooser);
             FieldChooserWindow *c = s.window->fieldChooser();
             QVERIFY(c->isVisible());
-            QCOMPARE(c->geometry(), QRect(67, 67, 153, 367));
+            for (QWidget *w : {static_cast<QWidget *>(s.tree()), static_cast<QWidget *>(Header(s))})
+                QVERIFY(!c->frameGeometry().intersects(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())));
+            QVERIFY(c->width() > c->fontMetrics().horizontalAdvance(c->windowTitle()) + 50);
             c->resize(220, 330);
             QTRY_COMPARE(c->wndFieldChooser->geometry(), QRect(4, 0, 212, 330));
             // Closing it from the View menu keeps its place (in twips);
@@ -362,9 +376,11 @@ private slots:
             QSettings &store = s.state->userStore();
             QCOMPARE(store.value("FieldChooserTop").toInt(), 130 * 15);
             QCOMPARE(store.value("FieldChooserHeight").toInt(), 310 * 15);
-            QVERIFY(s.window->fieldChooser()->isVisible());
-            QCOMPARE(s.window->fieldChooser()->geometry(), QRect(110, 130, 190, 310));
+            // Shown after the main window, so not behind it.
+            QVERIFY(!s.window->fieldChooser()->isVisible());
             QVERIFY(s.show());
+            QTRY_VERIFY(s.window->fieldChooser()->isVisible());
+            QCOMPARE(s.window->fieldChooser()->geometry(), QRect(110, 130, 190, 310));
             // Minimised at the end: the stored place stays, and it counts as shown.
             s.window->fieldChooser()->setGeometry(400, 400, 150, 150);
             s.window->fieldChooser()->showMinimized();
@@ -376,9 +392,8 @@ private slots:
         {
             // Closed at the end: closed at the next start.
             Session s(*m_root);
-            QVERIFY(s.ok());
-            QVERIFY(s.window->fieldChooser()->isVisible());
-            QVERIFY(s.show());
+            QVERIFY(s.ok() && s.show());
+            QTRY_VERIFY(s.window->fieldChooser()->isVisible());
             s.window->dispatch(cmd::FieldChooser);
             s.window->close();
         }

@@ -18,6 +18,10 @@
 #include "ui/ToolConfigDialog.h"
 
 #include <QDockWidget>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabBar>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -41,6 +45,55 @@ void ClickRow(PluListWidget *list, int row, Qt::KeyboardModifiers mods = {})
 }
 
 QString MainText(AppState &state, const QString &key) { return GetLangString(state, QStringLiteral("frmMain"), key); }
+
+// Alt-letters taken twice among those the window answers at once (menu
+// bar, tabs and shown controls, for every page of its tab widgets) and
+// among the entries of each menu.
+QStringList AltLetterClashes(MainWindow &w)
+{
+    QStringList clashes;
+    auto check = [&clashes](const QStringList &texts) {
+        QHash<QKeySequence, QString> seen;
+        for (const QString &text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (!key.isEmpty() && seen.contains(key))
+                clashes << seen[key] + " / " + text;
+            seen.insert(key, text);
+        }
+    };
+    auto checkShown = [&] {
+        QStringList texts;
+        for (const QAction *a : w.menuBar()->actions())
+            texts << a->text();
+        for (const QWidget *c : w.findChildren<QWidget *>()) {
+            if (!c->isVisibleTo(&w))
+                continue;
+            if (auto *bar = qobject_cast<const QTabBar *>(c))
+                for (int i = 0; i < bar->count(); ++i)
+                    texts << bar->tabText(i);
+            else if (auto *b = qobject_cast<const QAbstractButton *>(c))
+                texts << b->text();
+            else if (auto *l = qobject_cast<const QLabel *>(c); l && l->buddy())
+                texts << l->text();
+            else if (auto *g = qobject_cast<const QGroupBox *>(c))
+                texts << g->title();
+        }
+        check(texts);
+    };
+    checkShown();
+    for (QTabWidget *tabs : w.findChildren<QTabWidget *>())
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            checkShown();
+        }
+    for (const QMenu *menu : w.findChildren<QMenu *>()) {
+        QStringList entries;
+        for (const QAction *a : menu->actions())
+            entries << (a->isVisible() ? a->text() : QString());
+        check(entries);
+    }
+    return clashes;
+}
 
 } // namespace
 
@@ -163,26 +216,44 @@ private slots:
         QVERIFY(w.fieldChooser()->isVisible() && w.command(cmd::FieldChooser)->isChecked());
     }
 
-    void treePopupFollowsSelectedNode()
+    void treeRightClickAndRenameByClick()
     {
         Session s(*m_root);
         QVERIFY(s.ok() && s.show());
         StoreTreePane *tree = s.tree();
+        QApplication::setDoubleClickInterval(150);
         QTreeWidgetItem *dept = FirstNodeOfKind(tree, NodeKind::Department);
-        ClickNode(tree, dept);
-        // A right click over the store node shows the popup of the selected
-        // department and leaves the selection alone.
-        const QPoint overStore = CenterOf(tree, tree->storeNode());
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, overStore);
-        QTRY_VERIFY(s.window->menu(cmd::PopupDept)->isVisible());
-        QCOMPARE(tree->selectedNode(), dept);
-        QVERIFY(!s.window->menu(cmd::PopupStore)->isVisible());
-        s.window->menu(cmd::PopupDept)->close();
-
+        auto rightClick = [&](const QPoint &at, QMenu *popup) {
+            QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
+            QTRY_VERIFY(popup->isVisible());
+            popup->close();
+        };
+        auto renamedAfterPause = [tree] {
+            QTest::qWait(300);
+            auto *e = tree->viewport()->findChild<QLineEdit *>();
+            return e && e->isVisible();
+        };
+        // A right click selects the department under the pointer and shows its popup.
         ClickNode(tree, tree->storeNode());
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, overStore);
-        QTRY_VERIFY(s.window->menu(cmd::PopupStore)->isVisible());
-        s.window->menu(cmd::PopupStore)->close();
+        rightClick(CenterOf(tree, dept), s.window->menu(cmd::PopupDept));
+        QCOMPARE(tree->selectedNode(), dept);
+        // A click right after that selection renames nothing, nor does a right click.
+        ClickNode(tree, dept);
+        QVERIFY(!renamedAfterPause());
+        rightClick(CenterOf(tree, dept), s.window->menu(cmd::PopupDept));
+        QVERIFY(!renamedAfterPause());
+        // A click on a node selected a while ago renames it, after a pause.
+        ClickNode(tree, dept);
+        QVERIFY(!tree->viewport()->findChild<QLineEdit *>());
+        QVERIFY(renamedAfterPause());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
+        // Below the last node there is nothing to act on: no popup.
+        tree->collapseAll();
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, QPoint(5, tree->viewport()->height() - 2));
+        QTest::qWait(50);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(tree->selectedNode(), dept);
     }
 
     void prohibitedCommandOnlyForThatUser()
@@ -214,10 +285,14 @@ private slots:
     {
         QRect closedAt;
         {
+            ClearUserStore(*m_root->newState());
             Session s(*m_root);
             QVERIFY(s.ok());
-            ClearUserStore(*s.state);
             MainWindow &w = *s.window;
+            // Without a saved place the window takes most of the screen.
+            const QRect screen = w.screen()->availableGeometry();
+            QVERIFY(screen.contains(w.geometry()));
+            QVERIFY(w.width() > screen.width() * 4 / 5 && w.height() > screen.height() * 4 / 5);
             QVERIFY(s.show());
             w.setGeometry(40, 50, 700, 520);
             w.command(cmd::PanePage)->trigger(); // hides pane 623
@@ -244,6 +319,16 @@ private slots:
         QVERIFY(!w.pane(MainWindow::StorePaneId)->isHidden());
         QVERIFY(w.fieldChooser()->isVisible());
         QVERIFY(s.state->reportedErrors.isEmpty());
+
+        // Closed maximised: maximised again, over the same normal place.
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        w.close();
+        Session again(*m_root);
+        QVERIFY(again.ok());
+        QVERIFY(again.window->windowState() & Qt::WindowMaximized);
+        QVERIFY(again.show() && again.window->isMaximized());
+        QCOMPARE(again.state->userStore().value("MainTop").toInt(), closedAt.top() * 15);
     }
 
     void exitSavesNothing()
@@ -402,6 +487,19 @@ private slots:
             QVERIFY2(s.state->missingTexts.isEmpty(), qPrintable(language + ": " + s.state->missingTexts.values().join(u' ')));
             QVERIFY(s.state->reportedErrors.isEmpty());
             QCOMPARE(s.state->language.column, language);
+
+            const QStringList clashes = AltLetterClashes(w);
+            QVERIFY2(clashes.isEmpty(), qPrintable(language + ": " + clashes.join(", ")));
+            // Each language is offered by its own name, readable whatever the current one.
+            QCOMPARE(QStringList({w.command(cmd::LanguageEnglish)->text(), w.command(cmd::LanguageChinese)->text(),
+                                  w.command(cmd::LanguageOther)->text()}),
+                     QStringList({"English", "中文", "Русский"}));
+            QVERIFY(!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
+            // Header captions fit their columns at the first start.
+            const QHeaderView *h = w.pluList()->horizontalHeader();
+            for (int i = 0; i < h->count(); ++i)
+                QVERIFY2(h->isSectionHidden(i) || h->sectionSize(i) > h->fontMetrics().horizontalAdvance(s.state->pluFields.at(i).Caption),
+                         qPrintable(language + ": " + s.state->pluFields.at(i).Caption));
         }
     }
 

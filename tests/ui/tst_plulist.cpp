@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 using namespace korvo;
@@ -256,6 +257,27 @@ private slots:
         QCOMPARE(list()->horizontalHeaderItem(kPrice)->text(), priceCaption);
         QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG in (select MG_No from MG "
                                      "where DP_No=2) order by PLU_No limit 10"));
+        // A second click on it sorts the other way round, and says so.
+        clickHeader(kNo);
+        QCOMPARE(list()->horizontalHeaderItem(kNo)->text(), state().pluFields.at(kNo).Caption + " \u25BC");
+        QCOMPARE(column(kNo), values("select PLU_No from PLU where PLU_MG in (select MG_No from MG "
+                                     "where DP_No=2) order by PLU_No desc limit 10"));
+
+        // Hiding the sort column takes it out of the order.
+        list()->horizontalHeader()->hideSection(kNo);
+        QTRY_VERIFY(list()->sortColumns().isEmpty());
+        list()->horizontalHeader()->showSection(kNo);
+    }
+
+    void multiLineNamesShowTheirLines()
+    {
+        clickNode("Root");
+        TypeInto(query()->txtQueryByPLUNo, "1");
+        Click(query()->cmdQuerybyPLUNo);
+        const QModelIndex name = list()->model()->index(0, state().pluFields.indexOf("PLU_Commodity"));
+        QVERIFY(name.data().toString().contains('\r')); // "Bananas\rripe, loose"
+        QCOMPARE(qobject_cast<QStyledItemDelegate *>(list()->itemDelegate())->displayText(name.data(), QLocale()),
+                 name.data().toString().replace('\r', " | "));
     }
 
     void selectionPicksTheRow()

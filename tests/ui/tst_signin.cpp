@@ -6,9 +6,11 @@
 #include "core/IniFile.h"
 #include "i18n/Permissions.h"
 #include "i18n/Users.h"
+#include "ui/QtTranslations.h"
 #include "ui/SignInDialog.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -156,9 +158,22 @@ private slots:
             QCOMPARE(dlg.windowTitle(), texts.text("Caption"));
             QCOMPARE(Button(dlg, "cmdCancel")->text(), texts.text("cmdCancel"));
         }
-        // An unknown language reads as English.
-        QVERIFY(WriteIniString("Setting", "Language", "French", ini));
+        // An unknown language reads as English, by the main window's rule.
+        QVERIFY(WriteIniString("Setting", "Language", "chinese", ini));
         QCOMPARE(LoginTexts(m_root->path()).language(), QStringLiteral("English"));
+        // The language the program runs in wins over a newer choice in the
+        // file: the sign-in after Logout matches the main window.
+        QCOMPARE(SignInDialog(m_root->path(), &ui(), nullptr, "Other").windowTitle(), captions.at(2));
+
+        // Qt's own buttons speak the language too.
+        QStringList yes;
+        for (const QString &language : QStringList{"Chinese", "Other", "English"}) {
+            QVERIFY2(InstallQtTranslations(language), qPrintable(language));
+            QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes);
+            yes << box.button(QMessageBox::Yes)->text();
+        }
+        QCOMPARE(yes.last(), QStringLiteral("&Yes"));
+        QCOMPARE(QSet<QString>(yes.begin(), yes.end()).size(), 3);
 
         // Without language.db the built-in English wording stands in.
         QTemporaryDir empty;
