@@ -18,6 +18,9 @@ int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
 // one page of the PLU list as CSV, page and page count on stderr
 int CtlList(AppState &state, const QStringList &args);
+// plu get N: the PLU as one JSON object; plu save FILE|-: saves one object
+// or an array of them through the editor's save, one line per PLU
+int CtlPlu(AppState &state, const QStringList &args);
 
 // The tool commands get a state with its paths only: they open what they
 // need themselves and work on a data root the program would refuse.

@@ -29,6 +29,9 @@ const Command kCommands[] = {
     {"list", "list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...]\n"
              "       [--plu N | --item-code C | --ean E | --name TEXT]\n"
              "                             one page of the PLU list as CSV", &CtlList},
+    {"plu", "plu get N                  print PLU N as one JSON object\n"
+            "  plu save FILE|-            save the PLUs of a JSON object or array (- for\n"
+            "                             standard input), one line per PLU", &CtlPlu},
 };
 
 // Commands on a data root that need none of the start-up.

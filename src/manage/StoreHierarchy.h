@@ -204,4 +204,18 @@ std::optional<qint32> ParsePositiveNumber(const QString &text, qint32 max = 2147
 // A flag code: exactly one character, a figure 0 to 9.
 bool IsValidFlagCode(const QString &text);
 
+// Items of the label-format lists ("LBF_Code: LBF_Name" by code) and of the
+// barcode-format lists (position in state.enc.barcodeList " : " BAR_Type
+// " : " Descriptions), shared by the property dialogs and the PLU editor.
+QStringList LabelFormatItems(AppState &state);
+QStringList BarcodeFormatItems(const AppState &state);
+
+// Runs statements in one transaction, with progress between them when a
+// caption is given. With hierarchyChanges the resolved main-group settings
+// are reloaded and the records of the PLUs they touch re-encoded in the same
+// transaction. False after a reported failure (source as given); nothing of
+// them stays then.
+bool RunInTransaction(AppState &state, const QString &source, const QString &caption,
+                      const QStringList &statements, bool hierarchyChanges = true);
+
 } // namespace korvo

@@ -5,7 +5,9 @@
 #include "core/Database.h"
 #include "core/IniFile.h"
 #include "core/UserInterface.h"
+#include "core/PluFields.h"
 #include "encoding/Hierarchy.h"
+#include "manage/PluRecord.h"
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
 #include "startup/Startup.h"
@@ -85,10 +87,24 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     m_pagePane = new PagePane(this);
     m_queryPane = new QueryPane(this);
     m_selectPane = new SelectPane(this);
-    m_editorPane = new PluEditorPane(this);
+    m_editorPane = new PluEditorPane(state, this);
     m_pluController = new PluListController(state, m_pluList, m_pagePane, m_queryPane, m_tree, this);
     // A new page drops the rows and with them the selection.
     connect(m_pluController, &PluListController::pageShown, this, &MainWindow::updateCommands);
+    // A search hit or a picked row goes into the editor; a search without
+    // one leaves it as the search says.
+    connect(m_pluController, &PluListController::rowPicked, m_editorPane, &PluEditorPane::editPlu);
+    connect(m_pluController, &PluListController::searched, this, [this](const PluSearchResult &r) {
+        if (r.hit) {
+            m_editorPane->editPlu(r.firstHit);
+            return;
+        }
+        m_editorPane->clearEditor();
+        m_editorPane->setEditorEnabled(false);
+        m_editorPane->setEditorState(r.editorState);
+    });
+    connect(m_editorPane, &PluEditorPane::saved, this, &MainWindow::refreshPluList);
+    connect(m_editorPane, &PluEditorPane::deleted, this, &MainWindow::reloadCurrentPage);
     auto *ready = new QLabel(this);
     ready->setObjectName(QStringLiteral("lblStatusReady"));
     statusBar()->addWidget(ready, 1);
@@ -475,6 +491,9 @@ void MainWindow::reloadCurrentPage()
 void MainWindow::showNodePLUs(QTreeWidgetItem *node)
 {
     m_pluController->showNode(node);
+    // The main group a new PLU goes into follows the main group shown.
+    if (StoreTreePane::kindOf(node) == NodeKind::MainGroup)
+        m_editorPane->setCurrentMainGroup(m_pluController->browser().currentMainGroup);
 }
 
 void MainWindow::refreshPluList()
@@ -560,13 +579,13 @@ void MainWindow::dispatch(int id)
         break;
     }
     case NewPlu:
-        if (const std::optional<qint32> mg = m_tree->mainGroupForNewPlu()) {
-            if (QDockWidget *editor = m_panes.value(EditorPaneId)) {
-                editor->show();
-                editor->raise();
-            }
-            // PLU editor: prepare a new PLU in main group *mg.
-        }
+        newPluInTree();
+        break;
+    case EditPlu:
+        editSelectedPlu();
+        break;
+    case DeletePlu:
+        deleteSelectedPlus();
         break;
     case StoreProperty:
         m_tree->editStore();
@@ -592,8 +611,6 @@ void MainWindow::dispatch(int id)
 
     // Commands whose features land later; each names its feature.
     case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
-    case EditPlu:           // PLU editor: open on the selected PLU
-    case DeletePlu:         // PLU save and delete: delete the selected PLUs
     case ScaleConfig:       // scale configuration component
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
@@ -653,6 +670,56 @@ void MainWindow::updateCommands()
     tick(LanguageChinese, lang == QLatin1String("Chinese"));
     tick(LanguageEnglish, lang == QLatin1String("English"));
     tick(LanguageOther, lang == QLatin1String("Other"));
+}
+
+void MainWindow::showEditorPane()
+{
+    if (QDockWidget *editor = m_panes.value(EditorPaneId)) {
+        editor->show();
+        editor->raise();
+    }
+}
+
+void MainWindow::newPluInTree()
+{
+    const std::optional<qint32> mg = m_tree->mainGroupForNewPlu();
+    if (!mg)
+        return;
+    showEditorPane();
+    m_editorPane->setCurrentMainGroup(*mg);
+    m_editorPane->setEditorState(QStringLiteral("NEW"));
+}
+
+void MainWindow::editSelectedPlu()
+{
+    const QVector<int> rows = m_pluList->selectedRowNumbers();
+    if (rows.size() != 1)
+        return;
+    const std::optional<qint32> no = ParsePluNo(m_pluList->rowCells(rows.first()).value(0));
+    if (!no)
+        return;
+    showEditorPane();
+    m_editorPane->editPlu(*no);
+}
+
+void MainWindow::deleteSelectedPlus()
+{
+    QVector<qint32> numbers;
+    QStringList shown;
+    for (int row : m_pluList->selectedRowNumbers()) {
+        if (const std::optional<qint32> no = ParsePluNo(m_pluList->rowCells(row).value(0))) {
+            numbers << *no;
+            shown << QString::number(*no);
+        }
+    }
+    if (numbers.isEmpty())
+        return;
+    const MsgResult answer = m_state.ui->message(
+        GetLangString(m_state, kOwner, QStringLiteral("msgDeletePLU")) + QStringLiteral("\r\n")
+            + shown.join(QLatin1Char(',')),
+        AppState::appTitle(), MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    if (answer == MsgResult::Yes && DeletePlus(m_state, numbers))
+        reloadCurrentPage();
 }
 
 void MainWindow::endProgramAtOnce()

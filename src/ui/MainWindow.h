@@ -114,6 +114,10 @@ private:
     void launchFixedTool(const FixedTool &tool);
     void launchUserTool(int position);
     void showTreePopup(const QPoint &globalPos);
+    void showEditorPane();
+    void newPluInTree();       // 113: a new PLU in the selected node's main group
+    void editSelectedPlu();    // 114: the selected row's PLU into the editor
+    void deleteSelectedPlus(); // 115: the selected rows' PLUs, with their discounts
     QString captionWithVersion();
 
     // Hooks of the features that land later.
