@@ -10,6 +10,9 @@ class AppState;
 // init DIR: builds a data root (refuses to overwrite databases) and encodes
 // its demo PLUs.
 int CtlInit(const QString &dataRoot, const QStringList &args);
+// check: the full integrity check of the three databases of the root; each
+// problem on stdout, status 1 when any database is missing or damaged.
+int CtlCheck(const QString &dataRoot);
 // encode --all | --plu N
 int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:

@@ -4,6 +4,7 @@
 #include "app/CtlCommands.h"
 #include "core/AppState.h"
 #include "core/UserInterface.h"
+#include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "tools/ToolSession.h"
 
@@ -47,7 +48,8 @@ void usage()
 {
     QTextStream err(stderr);
     err << "usage: korvoctl [--data-root DIR] COMMAND [ARGS]\n\n"
-        << "  init DIR                   build a new data root from the installation data\n";
+        << "  init DIR                   build a new data root from the installation data\n"
+        << "  check                      full integrity check of the three databases\n";
     for (const Command &c : kCommands)
         err << "  " << c.usage << "\n";
     for (const Command &c : kToolCommands)
@@ -98,19 +100,36 @@ int main(int argc, char **argv)
         state.userName = QStringLiteral("korvoctl");
         return c.run(state, args);
     }
+
+    ConsoleUserInterface ui;
+    AppState state(&ui);
+    if (dataRoot.isEmpty())
+        state.setPaths(QCoreApplication::applicationDirPath(), QString());
+    else
+        state.setPaths(QString(), QDir(dataRoot).absolutePath());
+    state.userName = QStringLiteral("korvoctl");
+    if (command == QLatin1String("check")) {
+        if (!args.isEmpty()) {
+            usage();
+            return 2;
+        }
+        return CtlCheck(state.dataPath);
+    }
+
     for (const Command &c : kCommands) {
         if (command != QLatin1String(c.name))
             continue;
-        ConsoleUserInterface ui;
-        AppState state(&ui);
-        if (dataRoot.isEmpty())
-            state.setPaths(QCoreApplication::applicationDirPath(), QString());
-        else
-            state.setPaths(QString(), QDir(dataRoot).absolutePath());
-        state.userName = QStringLiteral("korvoctl");
-        if (!QFileInfo::exists(state.iniFile)) {
-            std::fprintf(stderr, "korvoctl: no data root at %s (run \"korvoctl init DIR\" first)\n",
-                         qPrintable(QDir::toNativeSeparators(state.dataPath)));
+        // Nothing here builds a data root: that is init's work alone.
+        QStringList missing;
+        const DataRootContent content = InspectDataRoot(state.dataPath, &missing);
+        if (content != DataRootContent::Complete || !QFileInfo::exists(state.iniFile)) {
+            if (!QFileInfo::exists(state.iniFile))
+                missing.prepend(QStringLiteral("Korvo2005.INI"));
+            std::fprintf(stderr,
+                         "korvoctl: %s is no %sdata root (%s missing); build one with \"korvoctl init DIR\"\n",
+                         qPrintable(QDir::toNativeSeparators(state.dataPath)),
+                         content == DataRootContent::None ? "" : "complete ",
+                         qPrintable(missing.join(QStringLiteral(", "))));
             return 1;
         }
         if (!LoadSettings(state))

@@ -252,6 +252,17 @@ bool BuildStoreTree(AppState &state, StoreNode &root)
 
 bool RenameStoreNode(AppState &state, StoreNode::Kind kind, qint32 number, const QString &text)
 {
+    // What the property dialogs refuse, the tree refuses with their words.
+    if (text.trimmed().isEmpty() && kind != StoreNode::None) {
+        const auto [owner, key] = kind == StoreNode::Store
+            ? std::pair{"frmStoreProperty", "msgStoreNameError"}
+            : kind == StoreNode::Department ? std::pair{"frmDeptProperty", "msgDeptNameError"}
+                                            : std::pair{"frmMainGroupProperty", "msgMGNameError"};
+        if (state.ui)
+            state.ui->message(GetLangString(state, QLatin1String(owner), QLatin1String(key)),
+                              AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
+        return false;
+    }
     QString sql;
     switch (kind) {
     case StoreNode::Store:
@@ -303,9 +314,13 @@ DeleteOutcome DeleteDepartment(AppState &state, qint32 dpNo)
     return confirmAndDelete(
         state, dpNo, kProtectedDepartment, "msgDelDFUDeptWarning", "msgDelDeptWarning",
         "mnuID_MENU_EDIT_DEL_DEPT", QStringLiteral("DeleteDepartment (") + n + QLatin1Char(')'),
-        // The discount rules and section links of what goes would otherwise
-        // be inherited by a later PLU or department of the same number.
-        {QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG in "
+        // Main group 997 is never deleted: if it ever landed here it goes
+        // home with its PLUs first. The discount rules and section links of
+        // what goes would otherwise be inherited by a later PLU or
+        // department of the same number.
+        {QStringLiteral("update MG set DP_No=") + num(kProtectedDepartment) + QStringLiteral(" where MG_No=")
+             + num(kProtectedMainGroup) + QStringLiteral(" and DP_No=") + n,
+         QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG in "
                         "( select MG_No from MG where DP_NO=") + n + QStringLiteral(" ) )"),
          QStringLiteral("delete from PLU where PLU_MG in ( select MG_No from MG where DP_NO=") + n
              + QStringLiteral(" )"),
@@ -341,6 +356,13 @@ DropTarget ResolveDropTarget(qint32 ownDepartmentNo, const DropHover &hover)
 
 bool MoveMainGroup(AppState &state, qint32 mgNo, qint32 dpNo)
 {
+    // 997 belongs to department 97; it may only go back there.
+    if (mgNo == kProtectedMainGroup && dpNo != kProtectedDepartment) {
+        if (state.ui)
+            state.ui->message(GetLangString(state, kMainOwner, QStringLiteral("msgMoveDFUMGWarning")),
+                              AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+        return false;
+    }
     return RunInTransaction(state, QStringLiteral("MoveMainGroup (%1, %2)").arg(mgNo).arg(dpNo), {},
                             {QStringLiteral("update mg set DP_No=") + num(dpNo)
                              + QStringLiteral(" where MG_No=") + num(mgNo)});

@@ -54,8 +54,9 @@ StoreNode::Kind StoreNodeKindOfKey(const QString &key);
 // database failure; root then holds what could be read.
 bool BuildStoreTree(AppState &state, StoreNode &root);
 
-// Writes the new name of a store, department or main group node. False
-// after a reported failure.
+// Writes the new name of a store, department or main group node. A name of
+// blanks is refused as the property dialogs refuse it (critical box with the
+// dialog's key). False after a refusal or a reported failure.
 bool RenameStoreNode(AppState &state, StoreNode::Kind kind, qint32 number, const QString &text);
 
 // Names given to departments and main groups the program creates.
@@ -73,7 +74,8 @@ enum class DeleteOutcome {
 // ("msgDelDFUDeptWarning" / "msgDelDFUMGWarning", titled with the
 // application title), ask "msgDelDeptWarning" / "msgDelMGWarning" (OK and
 // Cancel, Cancel preselected), then delete the PLUs, main groups and the
-// department in one transaction.
+// department in one transaction. Main group 997, should it be in the
+// department, goes back to department 97 with its PLUs instead.
 DeleteOutcome DeleteDepartment(AppState &state, qint32 dpNo);
 DeleteOutcome DeleteMainGroup(AppState &state, qint32 mgNo);
 
@@ -95,6 +97,8 @@ struct DropTarget {
 DropTarget ResolveDropTarget(qint32 ownDepartmentNo, const DropHover &hover);
 
 // "update mg set DP_No=…": moves main group mgNo into department dpNo.
+// Main group 997 only goes to department 97; elsewhere it is refused with
+// the exclamation box "msgMoveDFUMGWarning".
 bool MoveMainGroup(AppState &state, qint32 mgNo, qint32 dpNo);
 
 // The main group a new PLU goes into: the selected main group itself; for a
