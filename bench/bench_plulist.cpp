@@ -6,13 +6,14 @@
 //                 [--sql STATEMENT]...   (run on the new database first, e.g.
 //                                         to try an index)
 //
-// The PLUs are added in stages (default 100000 and then up to 1000000) and
-// every stage is measured, so the figures show how time and memory grow
-// with the number of PLUs. Without the sqlite3 shell on PATH the shell
-// column stays empty.
+// The PLUs are added in stages (default 100000 and then up to 999999, every
+// PLU number there is) and every stage is measured, so the figures show how
+// time and memory grow with the number of PLUs. Without the sqlite3 shell on
+// PATH the shell column stays empty.
 
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/PluFields.h"
 #include "manage/PluBrowser.h"
 #include "core/PluPage.h"
 #include "core/UserInterface.h"
@@ -356,6 +357,11 @@ void measureStage(AppState &state, const Shell &shell, int reps, long *peakQuery
         m.page = browser.currentPage;
         m.pages = browser.pageCount;
         const QStringList statements = browser.pageQuery().lastStatements();
+        // The shell has not our SQL functions: it fails such statements at once.
+        if (statements.join(QLatin1Char(' ')).contains(QLatin1String("ContainsFolded"))) {
+            printRow(m);
+            return;
+        }
         m.shellMs = shell.time(statements, reps);
         // What one statement with LIMIT/OFFSET over the whole rows costs.
         const qint64 size = state.settings.PLUPageSize;
@@ -476,7 +482,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    QList<int> stages{100000, 1000000};
+    QList<int> stages{100000, kPluNoMax};
     QString keep;
     QStringList extraSql;
     int reps = 5;

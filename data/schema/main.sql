@@ -44,13 +44,14 @@ CREATE TABLE MG (
 
 CREATE INDEX MG_DP_No ON MG (DP_No);
 
--- One article. The 76 columns follow the PLU field table. Day counts
+-- One article. The 76 columns follow the PLU field table. PLU numbers are
+-- 1 to 999999, the six figures the scales and the editor know. Day counts
 -- (PLU_SBDate, PLU_UBDate, PLU_PAKDate) are numbers, PLU_Tare is whole
 -- grams, the tray tares PLU_1stTare and PLU_2ndTare are kilograms.
 -- The Stat columns are the Yes/No status flags of the scale record,
 -- ZentBinData the encoded record as hexadecimal text.
 CREATE TABLE PLU (
-    PLU_No INTEGER PRIMARY KEY,
+    PLU_No INTEGER PRIMARY KEY CHECK (PLU_No BETWEEN 1 AND 999999),
     PLU_ItemCode TEXT COLLATE NOCASE,
     PLU_UPrice REAL,
     PLU_LBFormat1 INTEGER,
@@ -194,7 +195,7 @@ CREATE INDEX PLU_PLU_MG_Commodity ON PLU (PLU_MG, PLU_Commodity);
 
 -- The discount rule of one PLU, limits and prices in the units of the PLU.
 CREATE TABLE DISCOUNT (
-    PLU_No INTEGER PRIMARY KEY,
+    PLU_No INTEGER PRIMARY KEY CHECK (PLU_No BETWEEN 1 AND 999999),
     Dis_SDate TEXT COLLATE NOCASE,
     Dis_STime TEXT COLLATE NOCASE,
     Dis_EDate TEXT COLLATE NOCASE,

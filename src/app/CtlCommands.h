@@ -10,6 +10,9 @@ class AppState;
 // init DIR: builds a data root (refuses to overwrite databases) and encodes
 // its demo PLUs.
 int CtlInit(const QString &dataRoot, const QStringList &args);
+// check: the full integrity check of the three databases of the root; each
+// problem on stdout, status 1 when any database is missing or damaged.
+int CtlCheck(const QString &dataRoot);
 // encode --all | --plu N
 int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
@@ -24,6 +27,9 @@ int CtlSend(AppState &state, const QStringList &args);
 int CtlDelete(AppState &state, const QStringList &args);
 int CtlReceive(AppState &state, const QStringList &args);
 int CtlSync(AppState &state, const QStringList &args);
+// plu get N: the PLU as one JSON object; plu save FILE|-: saves one object
+// or an array of them through the editor's save, one line per PLU
+int CtlPlu(AppState &state, const QStringList &args);
 
 // The tool commands get a state with its paths only: they open what they
 // need themselves and work on a data root the program would refuse.

@@ -41,6 +41,15 @@ QString csvCell(const QString &cell)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// A whole number as typed: figures with an optional sign, nothing else
+// ("1.5", "abc", "2x" are refused rather than read as a prefix or rounded).
+std::optional<qint32> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const qint32 v = text.trimmed().toInt(&ok, 10);
+    return ok ? std::optional<qint32>(v) : std::nullopt;
+}
+
 bool exists(AppState &state, const QString &sql, bool *ok)
 {
     auto q = QueryKorvoDB(state, sql);
@@ -99,7 +108,7 @@ int CtlList(AppState &state, const QStringList &args)
                      "main group"}}) {
         if (!options.contains(option))
             continue;
-        const auto number = StrictInt32(options.value(option));
+        const auto number = wholeNumber(options.value(option));
         if (!number)
             return usage(QStringLiteral("%1 needs a number").arg(option));
         bool ok = true;
@@ -117,6 +126,13 @@ int CtlList(AppState &state, const QStringList &args)
         node = {kind, QString::number(*number)};
     }
 
+    std::optional<qint32> page = 1;
+    if (options.contains(QStringLiteral("--page"))) {
+        page = wholeNumber(options.value(QStringLiteral("--page")));
+        if (!page)
+            return usage(QStringLiteral("--page needs a whole number"));
+    }
+
     PageRows view;
     QString bad;
     const auto sort =
@@ -125,12 +141,9 @@ int CtlList(AppState &state, const QStringList &args)
         return usage(QStringLiteral("\"%1\" is no PLU column (COLUMN or COLUMN:desc)").arg(bad));
     view.sort = *sort;
 
-    // The page as the page box reads it; the query clamps it to the pages
-    // there are.
+    // The query clamps the page to the pages there are.
     PluBrowser browser(state, view);
-    browser.currentPage = options.contains(QStringLiteral("--page"))
-                            ? PluBrowser::pageBoxValue(options.value(QStringLiteral("--page")))
-                            : 1;
+    browser.currentPage = *page;
     browser.pageCount = std::numeric_limits<qint32>::max();
     if (!browser.showNode(node))
         return 1;

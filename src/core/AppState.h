@@ -58,6 +58,7 @@ public:
 
     QString userName;
     bool isAdministrator = false;
+    bool logRestarted = false; // the day's log was emptied for this start
 
     // Error reporting.
     QString errorSource;

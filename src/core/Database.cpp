@@ -1,13 +1,18 @@
 #include "core/Database.h"
 
 #include "core/AppState.h"
+#include "core/CaseFold.h"
+#include "core/DatabaseCheck.h"
 #include "core/ErrorReporter.h"
 #include "core/Values.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <limits>
 
@@ -70,6 +75,29 @@ struct Translation {
     bool secondStatement = false;
 };
 
+// The comparison operator that out ends with (blanks after it allowed):
+// 1 for "=", -1 for "<>" or "!=", 0 for none. [*at, *end) is the operator.
+int trailingComparison(const QString &out, qsizetype *at, qsizetype *end)
+{
+    qsizetype e = out.size();
+    while (e > 0 && out.at(e - 1).isSpace())
+        --e;
+    *end = e;
+    if (e >= 2 && (out.mid(e - 2, 2) == QLatin1String("<>") || out.mid(e - 2, 2) == QLatin1String("!="))) {
+        *at = e - 2;
+        return -1;
+    }
+    if (e >= 1 && out.at(e - 1) == QLatin1Char('=')) {
+        const QChar before = e >= 2 ? out.at(e - 2) : QChar();
+        if (before == QLatin1Char('<') || before == QLatin1Char('>') || before == QLatin1Char('!')
+            || before == QLatin1Char('='))
+            return 0;
+        *at = e - 1;
+        return 1;
+    }
+    return 0;
+}
+
 Translation translate(const QString &in)
 {
     Translation t;
@@ -77,6 +105,10 @@ Translation translate(const QString &in)
     out.reserve(in.size() + 16);
     const qsizetype n = in.size();
     qsizetype i = 0;
+    // An "=" right after SET (at the SET's own parenthesis depth, until its
+    // WHERE) assigns; anywhere else it compares.
+    int depth = 0;
+    int setDepth = -1;
     while (i < n) {
         const QChar c = in.at(i);
         if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
@@ -114,10 +146,29 @@ Translation translate(const QString &in)
             const QString word = in.mid(i, end - i);
             // A word glued to a name before it (t.True) is a column, not a value.
             const bool qualified = i > 0 && in.at(i - 1) == QLatin1Char('.');
-            if (!qualified && word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+            const bool isTrue = !qualified && word.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+            const bool isFalse = !qualified && word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+            if (word.compare(QLatin1String("set"), Qt::CaseInsensitive) == 0) {
+                setDepth = depth;
+            } else if (depth == setDepth
+                       && (word.compare(QLatin1String("where"), Qt::CaseInsensitive) == 0
+                           || word.compare(QLatin1String("from"), Qt::CaseInsensitive) == 0
+                           || word.compare(QLatin1String("returning"), Qt::CaseInsensitive) == 0)) {
+                setDepth = -1;
+            }
+            qsizetype opAt = 0, opEnd = 0;
+            const int op =
+                (isTrue || isFalse) && depth != setDepth ? trailingComparison(out, &opAt, &opEnd) : 0;
+            if (op != 0) {
+                // Jet stores Yes as -1, SQLite and our imports as 1 or -1: a
+                // test for True is a test for "not 0".
+                const QString gap = out.mid(opEnd);
+                out.truncate(opAt);
+                out += ((op > 0) == isTrue ? QStringLiteral("<>") : QStringLiteral("=")) + gap
+                    + QLatin1Char('0');
+            } else if (isTrue) {
                 out += QLatin1Char('1');
-            } else if (!qualified
-                       && word.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+            } else if (isFalse) {
                 out += QLatin1Char('0');
             } else if (word.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0) {
                 qsizetype j = end;
@@ -136,6 +187,13 @@ Translation translate(const QString &in)
             }
             i = end;
         } else {
+            if (c == QLatin1Char('('))
+                ++depth;
+            else if (c == QLatin1Char(')') && depth > 0) {
+                if (setDepth == depth)
+                    setDepth = -1;
+                --depth;
+            }
             out += c;
             ++i;
         }
@@ -193,10 +251,15 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
     const QFileInfo fi(path);
     // SQLite would create a missing file, and an empty file is an empty
     // database to it: neither is one of ours.
+    if (fi.isDir())
+        return fail(QStringLiteral("%1 is a folder, not a database file").arg(path));
     if (!fi.isFile())
         return fail(QStringLiteral("The database file %1 does not exist").arg(path));
     if (fi.size() == 0)
         return fail(QStringLiteral("The database file %1 is empty").arg(path));
+
+    // Decided before the open, which may replay a write-ahead log.
+    const bool mustCheck = !ClosedCleanly(fi.absoluteFilePath());
 
     removeConnection(connectionName);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -217,6 +280,17 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
                             .arg(path, why));
         }
         q.finish();
+        // A file changed behind our back (a crash, another program) may have
+        // damaged pages or indexes: writing to it would spread the damage.
+        if (mustCheck) {
+            if (const QStringList problems = CheckDatabase(db, false); !problems.isEmpty()) {
+                q = QSqlQuery();
+                db = QSqlDatabase();
+                return fail(QStringLiteral("The database file %1 is damaged: %2\nRestore it from a "
+                                           "backup; \"korvoctl check\" lists every problem.")
+                                .arg(path, problems.first()));
+            }
+        }
         for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA foreign_keys=OFF"}) {
             if (!q.exec(QString::fromLatin1(pragma))) {
                 const QString why = q.lastError().text();
@@ -227,6 +301,11 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
             }
             q.finish();
         }
+    }
+    if (!RegisterFoldFunctions(db)) {
+        db = QSqlDatabase();
+        return fail(QStringLiteral("Cannot prepare the database file %1: the text functions are missing")
+                        .arg(path));
     }
     if (error)
         error->clear();
@@ -269,8 +348,15 @@ bool InitDBConnection(AppState &state)
 
 void CloseDBConnections(AppState &state)
 {
-    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users})
-        removeConnection(ConnectionName(state, kind));
+    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
+        const QString name = ConnectionName(state, kind);
+        const QString path = QSqlDatabase::contains(name)
+            ? QSqlDatabase::database(name, false).databaseName()
+            : QString();
+        removeConnection(name);
+        if (!path.isEmpty())
+            RecordCleanClose(path);
+    }
     state.dbOpen = false;
 }
 
@@ -291,12 +377,8 @@ std::optional<QSqlQuery> QueryDb(AppState &state, DbKind kind, const QString &sq
         return fail(QStringLiteral("Only one statement can run at a time"));
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(t.sql) || !q.exec()) {
-        QString why = q.lastError().text();
-        if (why.trimmed().isEmpty())
-            why = QStringLiteral("The statement failed");
-        return fail(why);
-    }
+    if (!q.prepare(t.sql) || !q.exec())
+        return fail(DatabaseErrorText(q.lastError()));
     return q;
 }
 
@@ -332,26 +414,116 @@ qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &col
     return qint32(qMin<qint64>(n, std::numeric_limits<qint32>::max()));
 }
 
+namespace {
+
+sqlite3 *nativeHandle(const QSqlDatabase &db)
+{
+    if (!db.isValid() || !db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+// SQLite ends the whole transaction by itself after some failures (a full
+// disk among them); a rollback then would only add an error of its own.
+bool inTransaction(const QSqlDatabase &db)
+{
+    sqlite3 *h = nativeHandle(db);
+    return h && sqlite3_get_autocommit(h) == 0;
+}
+
+const QString kSavepoint = QStringLiteral("korvo_tx");
+
+} // namespace
+
+bool InTransaction(AppState &state, DbKind kind)
+{
+    return inTransaction(QSqlDatabase::database(ConnectionName(state, kind), false));
+}
+
+namespace {
+
+// SQLite's primary result code of a QtSql error; -1 when it has none.
+int primaryCode(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xFF) : -1;
+}
+
+} // namespace
+
+bool IsDiskFull(const QSqlError &error)
+{
+    return primaryCode(error) == SQLITE_FULL;
+}
+
+QString DatabaseErrorText(const QSqlError &error)
+{
+    QString why = error.text().trimmed();
+    if (why.isEmpty())
+        why = QStringLiteral("The statement failed");
+    const int code = primaryCode(error);
+    if (code == SQLITE_FULL)
+        return QStringLiteral("The disk is full (%1)").arg(why);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return QStringLiteral("The database is in use by another program and did not become free "
+                              "in time (%1)")
+            .arg(why);
+    return why;
+}
+
 Transaction::Transaction(AppState &state, DbKind kind)
     : m_db(QSqlDatabase::database(ConnectionName(state, kind), false))
 {
-    m_active = m_db.isValid() && m_db.isOpen() && m_db.transaction();
+    if (!m_db.isValid() || !m_db.isOpen()) {
+        m_error = QSqlError(QStringLiteral("The database %1 is not open").arg(DatabaseFileName(kind)),
+                            QString(), QSqlError::ConnectionError);
+        return;
+    }
+    m_nested = inTransaction(m_db);
+    QSqlQuery q(m_db);
+    m_active = q.exec(m_nested ? QStringLiteral("SAVEPOINT ") + kSavepoint : QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_active)
+        m_error = q.lastError();
 }
 
 Transaction::~Transaction()
 {
     if (m_active)
-        m_db.rollback();
+        rollback();
+}
+
+void Transaction::rollback()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (!inTransaction(m_db))
+        return;
+    QSqlQuery q(m_db);
+    if (m_nested) {
+        q.exec(QStringLiteral("ROLLBACK TO ") + kSavepoint);
+        q.exec(QStringLiteral("RELEASE ") + kSavepoint);
+    } else {
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
 }
 
 bool Transaction::commit()
 {
     if (!m_active)
         return false;
-    m_active = false;
-    if (m_db.commit())
+    QSqlQuery q(m_db);
+    if (q.exec(m_nested ? QStringLiteral("RELEASE ") + kSavepoint : QStringLiteral("COMMIT"))) {
+        m_active = false;
         return true;
-    m_db.rollback();
+    }
+    m_error = q.lastError();
+    q.finish();
+    rollback();
     return false;
 }
 

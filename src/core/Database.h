@@ -4,6 +4,7 @@
 // statements execute, and small helpers.
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <optional>
@@ -57,7 +58,12 @@ std::optional<QSqlQuery> QueryDb(AppState &state, DbKind kind, const QString &sq
 // Smallest number from 1 up missing in column; -1 after a reported error.
 qint32 FindMinUnusedID(AppState &state, const QString &table, const QString &column);
 
-// A transaction on the main database that rolls back unless committed.
+// A writer's transaction on one database that rolls back unless committed.
+// It begins IMMEDIATE: the write lock is taken at once, waiting up to the
+// connection's busy timeout for another writer (another copy of the program,
+// korvoctl) to finish, so that a writer never fails half-way for a lock.
+// Inside an open transaction it is a savepoint: commit() releases it into
+// the outer transaction, and a rollback undoes only its own work.
 // Finish every query of the transaction before commit().
 class Transaction {
 public:
@@ -66,11 +72,28 @@ public:
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
     bool commit();
+    // Undoes the work now instead of at the end of the scope.
+    void rollback();
     bool active() const { return m_active; }
+    bool nested() const { return m_nested; }
+    // Why begin or commit failed, as the database said it ("" when they did
+    // not): the error of that step, never that of the rollback after it.
+    QSqlError error() const { return m_error; }
 
 private:
     QSqlDatabase m_db;
     bool m_active = false;
+    bool m_nested = false;
+    QSqlError m_error;
 };
+
+// True while the connection of kind is inside a transaction.
+bool InTransaction(AppState &state, DbKind kind = DbKind::Main);
+
+// The reason of a failed statement for the person at the screen: a full
+// disk and a database held by another program are named as such.
+QString DatabaseErrorText(const QSqlError &error);
+// SQLite's "database or disk is full".
+bool IsDiskFull(const QSqlError &error);
 
 } // namespace korvo

@@ -6,9 +6,18 @@
 
 namespace korvo {
 
-void ReportError(AppState &state, const QString &description)
+QString ShortenForReport(const QString &text, qsizetype max)
 {
-    const QString source = state.errorSource.isEmpty() ? kDefaultErrorSource : state.errorSource;
+    if (text.size() <= max)
+        return text;
+    return text.left(max) + QStringLiteral("... (%1 characters)").arg(text.size());
+}
+
+void ReportError(AppState &state, const QString &fullDescription)
+{
+    const QString source =
+        ShortenForReport(state.errorSource.isEmpty() ? kDefaultErrorSource : state.errorSource);
+    const QString description = ShortenForReport(fullDescription);
     WriteLog(state, source + QStringLiteral(":    ") + description);
     state.reportedErrors.append({source, description});
     if (state.collectDepth == 0 && state.ui)

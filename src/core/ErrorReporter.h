@@ -11,7 +11,14 @@ class AppState;
 
 inline const QString kDefaultErrorSource = QStringLiteral("Korvo 2005");
 
+// Source and description longer than kReportTextMax characters are cut
+// (see ShortenForReport): a value of any length can end up in a report.
 void ReportError(AppState &state, const QString &description);
+
+inline constexpr qsizetype kReportTextMax = 1000;
+// The text itself when it has at most max characters; else its head and
+// "... (N characters)".
+QString ShortenForReport(const QString &text, qsizetype max = kReportTextMax);
 
 // Collects reports instead of showing one box each, for runs over many
 // records; the log still gets every line. Nests.

@@ -71,6 +71,19 @@ bool CopyFiles(const QString &source, const QString &pattern, const QString &tar
     return ok;
 }
 
+QString UnicodeEncodingOf(const QByteArray &head)
+{
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return QStringLiteral("UTF-8 with a byte-order mark");
+    if (head.size() < 2)
+        return {};
+    if (head.startsWith("\xFF\xFE") || (head.at(0) != 0 && head.at(1) == 0))
+        return QStringLiteral("UTF-16 little-endian");
+    if (head.startsWith("\xFE\xFF") || (head.at(0) == 0 && head.at(1) != 0))
+        return QStringLiteral("UTF-16 big-endian");
+    return {};
+}
+
 QString JoinPath(const QString &folder, const QString &name)
 {
     if (folder.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace korvo {
@@ -17,6 +18,12 @@ bool CopyFiles(const QString &source, const QString &pattern, const QString &tar
 // Copies one file over another atomically: the target is either the old or
 // the complete new file, never a half-written one.
 bool CopyFileOver(const QString &source, const QString &target);
+
+// The Unicode encoding a text file announces by its first bytes: "UTF-8
+// with a byte-order mark", "UTF-16 little-endian" or "UTF-16 big-endian"
+// (with or without a mark: UTF-16 puts a zero byte beside every ASCII
+// character); "" for text without either.
+QString UnicodeEncodingOf(const QByteArray &head);
 
 // Joins folder and name with exactly one separator.
 QString JoinPath(const QString &folder, const QString &name);

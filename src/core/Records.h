@@ -30,6 +30,7 @@ struct FieldDescriptor {
     QString FlagSource; // "1" or "0"
     QString Column;
     QString ImportKind;
+    int Line = 0; // line of the file it was read from, for reports
 };
 
 // One line of PLU_STATUS.dsc as the encoder reads it.
@@ -38,6 +39,7 @@ struct StatusFlag {
     qint16 Source = 0;
     qint16 Value = 0;
     qint16 Suppress = 0;
+    int Line = 0; // line of the file it was read from, for reports
 };
 
 // Resolved label, barcode and flag settings of one main group.
@@ -87,6 +89,7 @@ struct EncodingTables {
     QVector<StatusFlag> statusFlags;
     QVector<MGSettings> mgSettings;
     QHash<int, int> mgIndex; // MG_No -> position
+    bool mgSettingsLoaded = false;
     QVector<ScaleBarcode> scaleBarcodes;
     QHash<QString, int> scaleBarcodeIndex; // "3_EAN" -> position
     QVector<BarcodeListEntry> barcodeList;

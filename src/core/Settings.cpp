@@ -2,9 +2,12 @@
 
 #include "core/AppState.h"
 #include "core/ErrorReporter.h"
+#include "core/FileUtil.h"
 #include "core/IniFile.h"
 #include "core/Values.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 
 namespace korvo {
@@ -28,6 +31,25 @@ bool typeMismatch(AppState &state, const QString &key, const QString &what, cons
     return false;
 }
 
+// "" when the settings file can be read as one; else why not.
+QString unreadableSettingsFile(const QString &ini)
+{
+    const QFileInfo fi(ini);
+    if (fi.isDir())
+        return QStringLiteral("%1 is a folder, not the settings file").arg(ini);
+    QFile f(ini);
+    if (!f.open(QIODevice::ReadOnly))
+        return fi.exists() ? QStringLiteral("The settings file %1 cannot be read: %2").arg(ini, f.errorString())
+                           : QStringLiteral("The settings file %1 does not exist").arg(ini);
+    // A mark of UTF-8 is read past; UTF-16 would hide every key.
+    const QString encoding = UnicodeEncodingOf(f.read(4));
+    if (encoding.startsWith(QLatin1String("UTF-16")))
+        return QStringLiteral("The settings file %1 is in %2; it must be saved as plain text "
+                              "(UTF-8 or the code page)")
+            .arg(ini, encoding);
+    return {};
+}
+
 } // namespace
 
 QString LanguageFromSetting(const QString &value)
@@ -37,9 +59,30 @@ QString LanguageFromSetting(const QString &value)
     return QStringLiteral("English");
 }
 
+std::optional<qint32> ParseDecimalPlaces(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 2)
+        return std::nullopt;
+    qint32 v = 0;
+    for (QChar c : t) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    if (v > kMaxDecimalPlaces)
+        return std::nullopt;
+    return v;
+}
+
 bool ReadSettingsFile(AppState &state)
 {
     const QString &ini = state.iniFile;
+    if (const QString why = unreadableSettingsFile(ini); !why.isEmpty()) {
+        state.errorSource = QStringLiteral("LoadSettings");
+        ReportError(state, why);
+        return false;
+    }
     auto read = [&](const QString &section, const QString &key) {
         return ReadIniString(section, key, ini);
     };
@@ -59,8 +102,17 @@ bool ReadSettingsFile(AppState &state)
     // A page size below 1 would leave nothing to page through (or divide by 0).
     s.PLUPageSize = *pageSize < 1 ? 10 : *pageSize;
 
-    s.PriceDecimalPlace = PrefixToInt32(read(kSetting, QStringLiteral("PriceDecimalPlace")));
-    s.WeightDecimalPlace = PrefixToInt32(read(kSetting, QStringLiteral("WeightDecimalPlace")));
+    // Prices and weights are scaled by these in every record: a wrong value
+    // would send wrong prices, so it stops the start like the page size.
+    for (const auto &[key, target] : {std::pair{QStringLiteral("PriceDecimalPlace"), &s.PriceDecimalPlace},
+                                      std::pair{QStringLiteral("WeightDecimalPlace"), &s.WeightDecimalPlace}}) {
+        const QString text = read(kSetting, key);
+        const auto places = ParseDecimalPlaces(text);
+        if (!places)
+            return typeMismatch(state, QStringLiteral("Setting/") + key,
+                                QStringLiteral("a whole number from 0 to %1").arg(kMaxDecimalPlaces), text);
+        *target = *places;
+    }
     s.DefaultFont = PrefixToInt32(read(kSetting, QStringLiteral("DefaultFont")));
     s.SetLanguageCodepage = PrefixToInt16(read(kSetting, QStringLiteral("SetLanguageCodepage")));
     s.LangeCodepageToConvert =

@@ -2,7 +2,9 @@
 
 #include "core/AppState.h"
 #include "core/ErrorReporter.h"
+#include "core/FileUtil.h"
 #include "core/Values.h"
+#include "encoding/FieldCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,16 +68,28 @@ QString resolvePath(const QString &path)
     return file.isEmpty() ? path : file;
 }
 
-// Reads a descriptor file as text in the system code page.
+// Reads a descriptor file as text in the system code page. A file in a
+// Unicode encoding would read as garbled names: it is refused, named.
 std::optional<QString> readText(const AppState &state, const QString &path, QString *error)
 {
-    QFile f(resolvePath(path));
-    if (!f.open(QIODevice::ReadOnly)) {
+    const QString resolved = resolvePath(path);
+    QFile f(resolved);
+    auto refuse = [&](const QString &why) -> std::optional<QString> {
         if (error)
-            *error = QStringLiteral("File not found: ") + path;
+            *error = why;
         return std::nullopt;
-    }
+    };
+    if (QFileInfo(resolved).isDir())
+        return refuse(QStringLiteral("%1 is a folder, not a descriptor file").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return refuse(QFileInfo::exists(resolved)
+                          ? QStringLiteral("The file cannot be read: %1 (%2)").arg(path, f.errorString())
+                          : QStringLiteral("File not found: ") + path);
     const QByteArray raw = f.readAll();
+    if (const QString encoding = UnicodeEncodingOf(raw.left(4)); !encoding.isEmpty())
+        return refuse(QStringLiteral("The file is in %1; descriptor files are plain text in the "
+                                     "code page %2")
+                          .arg(encoding, state.settings.Codepage));
     QStringDecoder dec(state.settings.Codepage.toLatin1().constData());
     if (!dec.isValid())
         return QString::fromLocal8Bit(raw);
@@ -192,6 +206,7 @@ bool readFieldDescFile(AppState &state, const QString &path, DescKind kind)
             return v;
         };
         FieldDescriptor d;
+        d.Line = line.lineNo;
         d.Name = trimBlanks(cols.at(0));
         const std::optional<qint16> length = whole(1, "Length");
         if (!length)
@@ -280,11 +295,120 @@ bool ReadZentStatFile(AppState &state, const QString &path)
             return false;
         const QStringList &cols = line.cols;
         StatusFlag f;
+        f.Line = line.lineNo;
         f.Name = trimBlanks(cols.at(0));
         f.Source = PrefixToInt16(trimBlanks(cols.at(1)));
         f.Suppress = PrefixToInt16(trimBlanks(cols.at(3)));
         f.Value = 0;
         state.enc.statusFlags.push_back(f);
+    }
+    return true;
+}
+
+namespace {
+
+// Reports the first fault of a file that was read cleanly; false then.
+class FileCheck {
+public:
+    FileCheck(AppState &state, const QString &reader, const QString &path)
+        : m_state(state), m_reader(reader), m_path(path)
+    {
+    }
+    bool fault(int lineNo, const QString &why)
+    {
+        reportReader(m_state, m_reader, m_path, lineNo > 0 ? lineError(lineNo, why) : why);
+        return false;
+    }
+
+private:
+    AppState &m_state;
+    QString m_reader, m_path;
+};
+
+// Bytes a field takes whatever its value; -1 for the types whose size
+// follows the value.
+int fixedSize(FieldType type, qint16 length)
+{
+    switch (type) {
+    case FieldType::ASCII_TXT:
+    case FieldType::ASCII_NOFONT:
+    case FieldType::OTHER:
+    case FieldType::Unknown:
+        return -1;
+    default:
+        return length;
+    }
+}
+
+} // namespace
+
+bool CheckPluDescriptors(AppState &state, const QString &path, const QSet<QString> &pluColumns)
+{
+    FileCheck check(state, QStringLiteral("ReadZentPLUDescFile"), path);
+    const QVector<FieldDescriptor> &descs = state.enc.fieldDescs;
+    if (descs.isEmpty())
+        return check.fault(0, QStringLiteral("The file describes no field of the scale record"));
+    for (int i = 0; i < descs.size(); ++i) {
+        const FieldDescriptor &d = descs.at(i);
+        if (ParseFieldType(d.Type) == FieldType::Unknown)
+            return check.fault(d.Line, QStringLiteral("unknown type \"%1\"").arg(d.Type));
+        if (!d.Column.isEmpty() && !pluColumns.contains(d.Column.toUpper()))
+            return check.fault(d.Line, QStringLiteral("PLU has no column \"%1\"").arg(d.Column));
+        if (d.Conditional == 0 || d.Length <= 0 || d.Column.isEmpty())
+            continue;
+        if (d.FlagColumn.isEmpty())
+            return check.fault(d.Line, QStringLiteral("the conditional field %1 names no flag column").arg(d.Name));
+        if (!pluColumns.contains(d.FlagColumn.toUpper()))
+            return check.fault(d.Line, QStringLiteral("PLU has no flag column \"%1\"").arg(d.FlagColumn));
+        if (ParseFieldType(d.Type) == FieldType::ASCII_TXT && (i == 0 || descs.at(i - 1).Column.isEmpty()))
+            return check.fault(d.Line, QStringLiteral("the text field %1 has no font field before it").arg(d.Name));
+    }
+    return true;
+}
+
+bool CheckDiscountDescriptors(AppState &state, const QString &path, const QSet<QString> &discountColumns)
+{
+    FileCheck check(state, QStringLiteral("ReadZentFixedDescFile"), path);
+    int bytes = 0;
+    int lastLine = 0;
+    bool sized = true;
+    for (const FieldDescriptor &d : std::as_const(state.enc.fieldDescs)) {
+        const FieldType type = ParseFieldType(d.Type);
+        if (type == FieldType::Unknown)
+            return check.fault(d.Line, QStringLiteral("unknown type \"%1\"").arg(d.Type));
+        if (d.Length <= 0 || d.Conditional != 0 || d.Column.isEmpty())
+            continue;
+        if (!discountColumns.contains(d.Column.toUpper()))
+            return check.fault(d.Line, QStringLiteral("DISCOUNT has no column \"%1\"").arg(d.Column));
+        const int size = fixedSize(type, d.Length);
+        sized = sized && size >= 0;
+        bytes += qMax(size, 0);
+        lastLine = d.Line;
+    }
+    if (lastLine == 0)
+        return check.fault(0, QStringLiteral("The file describes no field of the discount block"));
+    if (sized && bytes != kDiscountBlockBytes)
+        return check.fault(0, QStringLiteral("The fields make a discount block of %1 bytes; the scale "
+                                             "record holds %2")
+                                  .arg(bytes)
+                                  .arg(kDiscountBlockBytes));
+    return true;
+}
+
+bool CheckStatusFlags(AppState &state, const QString &path, const QSet<QString> &pluColumns)
+{
+    FileCheck check(state, QStringLiteral("ReadZentStatFile"), path);
+    const QVector<StatusFlag> &flags = state.enc.statusFlags;
+    if (flags.size() < kStatusFlagCount)
+        return check.fault(0, QStringLiteral("The file defines %1 status flags; the eleven status bytes "
+                                             "of the record need %2")
+                                  .arg(flags.size())
+                                  .arg(kStatusFlagCount));
+    for (const StatusFlag &f : flags) {
+        if (f.Source == 1 && !pluColumns.contains(f.Name.toUpper()))
+            return check.fault(f.Line, QStringLiteral("the flag %1 takes its value from a column that "
+                                                      "PLU does not have")
+                                           .arg(f.Name));
     }
     return true;
 }

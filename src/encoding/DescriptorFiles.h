@@ -8,6 +8,7 @@
 // character is ";" is skipped; every other line is split at each "," with no
 // quoting, and every column used is trimmed.
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,8 @@ QString DescriptorPath(const AppState &state, const QString &fileName);
 
 // The readers empty their table and fill it in file order. On a bad line
 // (too few columns, a non-numeric or out-of-range Length or Conditional, a
-// Name repeated in PLU.dsc) or a missing file they report through ReportError
+// Name repeated in PLU.dsc), a missing file, a folder in its place or a file
+// in a Unicode encoding (the encoding is named) they report through ReportError
 // with the source "<Reader>(" + path + ")" and return false; the entries read
 // before the bad line stay, the bad line and everything after it are missing.
 
@@ -35,6 +37,25 @@ bool ReadZentFixedDescFile(AppState &state, const QString &path);
 // PLU_STATUS.dsc into state.enc.statusFlags; Source and Suppress are read
 // leniently (leading number, 0 when none), Value starts at 0.
 bool ReadZentStatFile(AppState &state, const QString &path);
+
+// The status bytes of the record hold 88 flags; the discount block is 30
+// bytes.
+inline constexpr int kStatusFlagCount = 88;
+inline constexpr int kDiscountBlockBytes = 30;
+
+// Checks of the tables the readers just filled, as a whole, so that a run
+// stops before it writes a record of a wrong layout. Each reports its first
+// fault like a read error (source "<Reader>(" + path + ")", "Line N: why")
+// and returns false. The column sets hold the table's upper-cased names.
+// PLU.dsc: at least one field; every Type known; every Column a PLU column;
+// every conditional field used by the record with a flag column of PLU, and
+// a text field with a font field before it.
+bool CheckPluDescriptors(AppState &state, const QString &path, const QSet<QString> &pluColumns);
+// DISCOUNT.dsc: at least one field of the block, every Type known, every
+// Column a DISCOUNT column, and fields of fixed size that add up to 30 bytes.
+bool CheckDiscountDescriptors(AppState &state, const QString &path, const QSet<QString> &discountColumns);
+// PLU_STATUS.dsc: at least 88 flags, each of source 1 a PLU column.
+bool CheckStatusFlags(AppState &state, const QString &path, const QSet<QString> &pluColumns);
 
 // Source of the first status flag whose Name equals name exactly
 // (case-sensitive); 0 when there is none.

@@ -8,6 +8,7 @@
 
 #include <QStringEncoder>
 #include <QVariant>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -125,6 +126,11 @@ bool appendNumberField(AppState &state, QByteArray &out, const QString &value, q
 {
     const int figures = 2 * length;
     const double r = cleanedNumber(value, figures);
+    if (!std::isfinite(r)) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Overflow: \"%1\" is no finite number").arg(value));
+        return false;
+    }
     if (type == FieldType::BCD) {
         if (r < 0) {
             fail(state, fieldSource(value, length, typeText, font),
@@ -168,7 +174,21 @@ bool appendScaledField(AppState &state, QByteArray &out, const QString &value, q
     }
     const qint16 decimals =
         type == FieldType::BCD_PRICE ? state.enc.priceDecimals : state.enc.weightDecimals;
-    const QString text = FifteenDigitText(*v * std::pow(10.0, decimals)).left(figures);
+    const double scaled = *v * std::pow(10.0, decimals);
+    // Figures after the point are cut to the field; figures before it never
+    // are: 1234567.89 in 8 figures must not go out as 12345678.
+    const QString full = FifteenDigitText(scaled);
+    const qsizetype point = full.indexOf(u'.');
+    const qsizetype whole = (point < 0 ? full.size() : point) - (full.startsWith(u'-') ? 1 : 0);
+    if (!std::isfinite(scaled) || whole > figures) {
+        fail(state, fieldSource(value, length, typeText, font),
+             QStringLiteral("Overflow: %1 with %2 decimals needs more than %3 figures")
+                 .arg(value)
+                 .arg(decimals)
+                 .arg(figures));
+        return false;
+    }
+    const QString text = full.left(figures);
     const double r = RoundHalfEven(NumericPrefix(text));
     if (r < 0) {
         fail(state, fieldSource(value, length, typeText, font),
@@ -388,6 +408,10 @@ bool fastScaledField(AppState &state, QByteArray &out, std::string_view text, qi
     int n = 0;
     if (!fifteenDigits(v * powerOfTen(decimals), buf, sizeof buf, n))
         return false;
+    // Figures before the point must all fit; the text path words the error.
+    const char *point = std::find(buf, buf + n, '.');
+    if (point - buf > figures)
+        return false;
     n = qMin(n, figures);
     for (int i = 0; i < n; ++i) {
         if (!isDigit(buf[i]))
@@ -480,10 +504,17 @@ TextCodec::TextCodec(AppState &state)
         default: m_table = Table::None; break;
         }
     }
+    // A conversion table maps bytes of its own source code page: the text
+    // must be in that one, whatever the setting Codepage says.
     QString name = state.settings.Codepage.trimmed();
+    if (m_table == Table::CentralEuropean)
+        name = QStringLiteral("windows-1250");
+    else if (m_table == Table::Cyrillic)
+        name = QStringLiteral("windows-1251");
     if (name.isEmpty())
         name = QStringLiteral("windows-1252");
-    const QByteArray codepage = name.toLatin1();
+    m_codepage = name.toLatin1();
+    const QByteArray &codepage = m_codepage;
     QStringEncoder probe(codepage.constData());
     if (probe.isValid()) {
         QString ascii(128, Qt::Uninitialized);
@@ -494,9 +525,6 @@ TextCodec::TextCodec(AppState &state)
         }
         const QByteArray got = probe(ascii);
         m_asciiCompatible = !probe.hasError() && got == expected;
-        QStringEncoder wide(codepage.constData());
-        const QByteArray cjk = wide(QStringView(u"\u4E2D"));
-        m_multiByte = cjk.size() > 1;
     }
 }
 
@@ -517,42 +545,18 @@ QByteArray TextCodec::bytes(const QString &text) const
         return Uni2IrSys(text);
     if (m_asciiCompatible && allAscii(text))
         return text.toLatin1();
+    QByteArray b = ToCodepage(m_state, text, m_codepage);
     if (m_table == Table::None)
-        return ToSystemCodepage(m_state, text);
-
+        return b;
+    // The tables' source code pages are single-byte ones.
     const CodepageTable &table =
         m_table == Table::CentralEuropean ? m_state.cpCentralEuropean : m_state.cpCyrillic;
-    if (!m_multiByte) {
-        QByteArray b = ToSystemCodepage(m_state, text);
-        for (char &c : b) {
-            const quint8 u = static_cast<quint8>(c);
-            if (u >= 128)
-                c = static_cast<char>(table[u - 128]);
-        }
-        return b;
+    for (char &c : b) {
+        const quint8 u = static_cast<quint8>(c);
+        if (u >= 128)
+            c = static_cast<char>(table[u - 128]);
     }
-    // Double-byte characters keep their two bytes; only single-byte codes of
-    // 128 or more go through the table, so the text is taken character by
-    // character.
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (m_asciiCompatible && c.unicode() < 0x80) {
-            out.append(static_cast<char>(c.unicode()));
-            continue;
-        }
-        qsizetype len = 1;
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            len = 2;
-        const QByteArray b = ToSystemCodepage(m_state, text.mid(i, len));
-        i += len - 1;
-        if (b.size() == 1 && static_cast<quint8>(b.at(0)) >= 128)
-            out.append(static_cast<char>(table[static_cast<quint8>(b.at(0)) - 128]));
-        else
-            out.append(b);
-    }
-    return out;
+    return b;
 }
 
 // ---------------------------------------------------------------------------
@@ -758,6 +762,13 @@ bool AppendFieldReal(const TextCodec &codec, QByteArray &out, double value, qint
 {
     if (length <= 0)
         return true;
+    if (!std::isfinite(value)) {
+        // FifteenDigitText would write it as 0: a free article on the scale.
+        const QString text = QString::number(value);
+        fail(codec.state(), fieldSource(text, length, typeText, font),
+             QStringLiteral("Overflow: the stored value %1 is no finite number").arg(text));
+        return false;
+    }
     if (isNumberType(type)) {
         char buf[48];
         int n = 0;

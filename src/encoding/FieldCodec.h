@@ -38,9 +38,10 @@ enum class FieldType {
 // The type of a descriptor's Type text, compared upper-cased.
 FieldType ParseFieldType(const QString &type);
 
-// How texts become scale bytes for one run: the system code page
-// (settings.Codepage) and the conversion chosen by SetLanguageCodepage and
-// LangeCodepageToConvert. Built once per encoder run; the free functions
+// How texts become scale bytes for one run: the conversion chosen by
+// SetLanguageCodepage and LangeCodepageToConvert, from its own source code
+// page (windows-1250 or windows-1251), or without one the system code page
+// (settings.Codepage). Built once per encoder run; the free functions
 // below build one per call.
 class TextCodec {
 public:
@@ -60,8 +61,8 @@ private:
     enum class Table { None, CentralEuropean, Cyrillic, IranSystem };
     AppState &m_state;
     Table m_table = Table::None;
+    QByteArray m_codepage;          // the code page texts are written in
     bool m_asciiCompatible = false; // bytes 0..127 are the characters 0..127
-    bool m_multiByte = false;       // double-byte characters exist
 };
 
 // Appends the encodings to out; false after a reported failure (out may then

@@ -4,6 +4,7 @@
 #include "core/Database.h"
 #include "core/ErrorReporter.h"
 #include "core/Log.h"
+#include "encoding/RecordBuilder.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -66,6 +67,7 @@ void LoadMGSettings(AppState &state)
     EncodingTables &enc = state.enc;
     enc.mgSettings.clear();
     enc.mgIndex.clear();
+    enc.mgSettingsLoaded = true;
 
     std::optional<QSqlQuery> mg = QueryKorvoDB(
         state, QStringLiteral("select MG_No,Flag1,Flag2,BarFlag,BarFormat,Bar_Type,LabFormat,DP_No "
@@ -131,6 +133,37 @@ void LoadMGSettings(AppState &state)
         if (!enc.mgIndex.contains(entry.MG_No))
             enc.mgIndex.insert(entry.MG_No, enc.mgSettings.size() - 1);
     }
+}
+
+bool ReencodeAfterHierarchyChange(AppState &state)
+{
+    const QVector<MGSettings> was = state.enc.mgSettings;
+    const QHash<int, int> wasIndex = state.enc.mgIndex;
+    const bool known = state.enc.mgSettingsLoaded;
+    LoadMGSettings(state);
+    LoadScaleBarcodeList(state);
+
+    QStringList fresh, changed;
+    for (const MGSettings &now : std::as_const(state.enc.mgSettings)) {
+        const int i = known ? wasIndex.value(now.MG_No, -1) : -1;
+        if (i < 0) {
+            fresh << QString::number(now.MG_No);
+            continue;
+        }
+        const MGSettings &old = was.at(i);
+        if (old.Flag1 != now.Flag1 || old.Flag2 != now.Flag2 || old.BarFlag != now.BarFlag
+            || old.BarFormat != now.BarFormat || old.Bar_Type != now.Bar_Type || old.LabFormat != now.LabFormat)
+            changed << QString::number(now.MG_No);
+    }
+    if (fresh.isEmpty() && changed.isEmpty())
+        return true;
+    QStringList terms;
+    if (!fresh.isEmpty())
+        terms << QStringLiteral("PLU_MG in (%1)").arg(fresh.join(u','));
+    if (!changed.isEmpty())
+        terms << QStringLiteral("(PLU_MG in (%1) and (PLU_LBFormat1=-1 or PLU_BarFormat=-1))")
+                     .arg(changed.join(u','));
+    return EncodePluSelection(state, terms.join(QStringLiteral(" or "))).completed;
 }
 
 bool LoadScaleBarcodeList(AppState &state)

@@ -20,6 +20,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 #include <algorithm>
+#include <climits>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -35,7 +36,7 @@ const QString kFixedDataSource = QStringLiteral("CreateZentFixedData()");
 const QString kEanSource = QStringLiteral("CreateEANData()");
 const QString kStatusByteAlias = QStringLiteral("korvo_status_byte_");
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr int kDiscountFigures = 60; // the discount block is 30 bytes
+constexpr int kDiscountFigures = 2 * kDiscountBlockBytes;
 
 void fail(AppState &state, const QString &source, const QString &description)
 {
@@ -893,6 +894,16 @@ private:
     QByteArray m_dateUtf8, m_timeUtf8;
 };
 
+// Upper-cased column names of a table of the main database.
+QSet<QString> tableColumns(AppState &state, const QString &table)
+{
+    const QSqlRecord r = QSqlDatabase::database(state.connMain, false).record(table);
+    QSet<QString> names;
+    for (int i = 0; i < r.count(); ++i)
+        names.insert(r.fieldName(i).toUpper());
+    return names;
+}
+
 QString quotedColumnList(const QStringList &names, const QSqlRecord &table)
 {
     QStringList cols;
@@ -922,15 +933,18 @@ bool GetDefualtSettingValues(AppState &state)
     for (int i = 0; i < 2; ++i) {
         const QString key = QString::fromLatin1(keys[i]);
         const QString text = ReadIniString(section, key, state.iniFile).trimmed();
-        const std::optional<double> v = StrictNumber(text);
-        const double r = v ? RoundHalfEven(*v) : 0.0;
-        if (!v || !(r >= -32768.0 && r <= 32767.0)) {
+        const std::optional<qint32> places = ParseDecimalPlaces(text);
+        if (!places) {
             fail(state, QStringLiteral("GetDefualtSettingValues()"),
-                 text.isEmpty() ? QStringLiteral("The setting %1 is missing or empty").arg(key)
-                                : QStringLiteral("Type mismatch: the setting %1 is \"%2\"").arg(key, text));
+                 text.isEmpty()
+                     ? QStringLiteral("The setting %1 is missing or empty").arg(key)
+                     : QStringLiteral("Type mismatch: the setting %1 is \"%2\"; it must be a whole "
+                                      "number from 0 to %3")
+                           .arg(key, text)
+                           .arg(kMaxDecimalPlaces));
             return false;
         }
-        *targets[i] = static_cast<qint16>(r);
+        *targets[i] = static_cast<qint16>(*places);
     }
     return true;
 }
@@ -980,7 +994,10 @@ bool LoadDiscountData(AppState &state, const QString &path, std::optional<qint32
     EncodingTables &enc = state.enc;
     enc.discountData.clear();
     enc.discountIndex.clear();
-    const bool read = ReadZentFixedDescFile(state, path);
+    // A block of a wrong layout would be sent in every discounted record.
+    if (!ReadZentFixedDescFile(state, path)
+        || !CheckDiscountDescriptors(state, path, tableColumns(state, QStringLiteral("DISCOUNT"))))
+        return false;
 
     QString sql = QStringLiteral("select * from DISCOUNT ");
     if (onlyPlu)
@@ -988,7 +1005,7 @@ bool LoadDiscountData(AppState &state, const QString &path, std::optional<qint32
     sql += QStringLiteral("order by PLU_No; ");
     std::optional<QSqlQuery> q = QueryKorvoDB(state, sql);
     if (!q)
-        return read;
+        return true; // reported; the rows' blocks are missing, the file was fine
     const TextCodec codec(state);
     const ColumnIndex columns(q->record());
     FixedEncoder fixed(state, codec, columns);
@@ -1003,7 +1020,7 @@ bool LoadDiscountData(AppState &state, const QString &path, std::optional<qint32
         if (!enc.discountIndex.contains(entry.PLU_No))
             enc.discountIndex.insert(entry.PLU_No, enc.discountData.size() - 1);
     }
-    return read;
+    return true;
 }
 
 QString CreateZentPLUData(AppState &state, qint32 pluNo)
@@ -1030,63 +1047,105 @@ QString CreateZentPLUData(AppState &state, qint32 pluNo)
     return QString::fromLatin1(record);
 }
 
-EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo)
+namespace {
+
+QString joinedNumbers(const QVector<qint64> &numbers, int max)
 {
-    return CreatePLUData(state, mode, pluNo, RowAccess::Native);
+    QStringList list;
+    for (qsizetype i = 0; i < numbers.size() && i < max; ++i)
+        list << QString::number(numbers.at(i));
+    if (numbers.size() > max)
+        list << QStringLiteral("...");
+    return list.join(QStringLiteral(", "));
 }
 
-EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo, RowAccess access)
+// The PLU number of a row as stored, never cut to 32 bits.
+template <class Row>
+qint64 rowKey(const Row &row, int col)
+{
+    const RowCell c = cellOf(row, col);
+    if (c.kind == RowCell::Integer)
+        return c.i;
+    const QVariant v = row.value(col);
+    bool ok = false;
+    const qint64 key = v.toLongLong(&ok);
+    return ok ? key : 0;
+}
+
+// Mode SINGLE, or a selection of PLUs encoded as mode ALL is (condition ""
+// for every PLU).
+EncodeRunResult encodeRun(AppState &state, bool single, qint32 &pluNo, const QString &condition,
+                          RowAccess access)
 {
     EncodeRunResult result;
-    const bool all = mode.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0;
-    const bool single = mode.compare(QLatin1String("SINGLE"), Qt::CaseInsensitive) == 0;
     const QString runSource = QStringLiteral("CreatePLUData (%1)");
-    if (!all && !single) {
-        fail(state, runSource.arg(pluNo), QStringLiteral("Unknown mode \"%1\"").arg(mode));
-        return result;
-    }
     UserInterface *ui = state.ui;
+    const bool all = !single;
     state.unmappableReported.clear();
+    const qsizetype reportsBefore = state.reportedErrors.size();
 
-    // Mode ALL: one summary instead of a message box per PLU.
+    // A selection collects its reports and ends with one summary instead of
+    // a message box per PLU.
     std::optional<ErrorCollector> collector;
     if (all)
         collector.emplace(state);
-
-    int total = 0;
-    if (all) {
-        if (std::optional<QSqlQuery> c = QueryKorvoDB(state, QStringLiteral("select count(*) from PLU;"));
-            c && c->next())
-            total = c->value(0).toInt();
-    } else {
-        total = 1;
-    }
-    auto summarize = [&] {
-        if (!collector || collector->count() == 0 || !ui)
-            return;
-        const int selected = qMax(total, result.selected);
-        const QString text =
-            GetLangString(state, QStringLiteral("frmMain"), QStringLiteral("msgEncodeAllSummary"))
-                .arg(QString::number(selected - result.encoded), QString::number(selected),
-                     collector->firstSource(), collector->firstDescription());
-        ui->message(text, AppState::appTitle(), MsgIcon::Exclamation);
+    auto finish = [&] {
+        const qsizetype errors = state.reportedErrors.size() - reportsBefore;
+        const ReportedError first = errors > 0 ? state.reportedErrors.at(reportsBefore) : ReportedError{};
+        const QString owner = QStringLiteral("frmMain");
+        if (!result.completed) {
+            result.encoded = 0;
+            result.summary = GetLangString(state, owner, QStringLiteral("msgEncodeStopped"))
+                                 .arg(first.source, first.description);
+        } else if (errors > 0 || !result.failedPlus.isEmpty()) {
+            result.summary = GetLangString(state, owner, QStringLiteral("msgEncodeAllSummary"))
+                                 .arg(QString::number(result.failedPlus.size()),
+                                      QString::number(result.selected), first.source, first.description);
+            if (!result.failedPlus.isEmpty())
+                result.summary += QLatin1Char('\n')
+                    + GetLangString(state, owner, QStringLiteral("msgEncodeFailedPlus"))
+                          .arg(joinedNumbers(result.failedPlus, 20));
+        } else {
+            result.summary = GetLangString(state, owner, QStringLiteral("msgEncodeDone"))
+                                 .arg(result.encoded)
+                                 .arg(result.selected);
+        }
+        if (all && ui && (!result.completed || errors > 0)) {
+            ui->message(result.summary, AppState::appTitle(), MsgIcon::Exclamation);
+            result.summaryShown = true;
+        }
+        return result;
     };
 
-    GetDefualtSettingValues(state);
-    // A descriptor file that cannot be read whole would give every PLU a
-    // record of the wrong layout: the run stops before anything is written.
-    const qsizetype reportsBefore = state.reportedErrors.size();
-    const bool discountRead = LoadDiscountData(
-        state, DescriptorPath(state, QStringLiteral("DISCOUNT.dsc")),
-        single ? std::optional<qint32>(pluNo) : std::nullopt);
-    const bool statusRead =
-        ReadZentStatFile(state, DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc")));
-    const bool pluRead = ReadZentPLUDescFile(state, DescriptorPath(state, QStringLiteral("PLU.dsc")));
-    if (!discountRead || !statusRead || !pluRead) {
-        if (state.reportedErrors.size() == reportsBefore)
-            fail(state, runSource.arg(pluNo), QStringLiteral("The descriptor files could not be read"));
-        summarize();
-        return result;
+    // Everything a record depends on is read and checked before anything is
+    // written: a wrong decimal place or descriptor would spoil every record.
+    const QSet<QString> pluColumns = tableColumns(state, QStringLiteral("PLU"));
+    const QString statusPath = DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc"));
+    const QString pluPath = DescriptorPath(state, QStringLiteral("PLU.dsc"));
+    if (!GetDefualtSettingValues(state)
+        || !LoadDiscountData(state, DescriptorPath(state, QStringLiteral("DISCOUNT.dsc")),
+                             single ? std::optional<qint32>(pluNo) : std::nullopt)
+        || !ReadZentStatFile(state, statusPath) || !CheckStatusFlags(state, statusPath, pluColumns)
+        || !ReadZentPLUDescFile(state, pluPath) || !CheckPluDescriptors(state, pluPath, pluColumns))
+        return finish();
+
+    // The write lock first, waiting for another writer: a run that cannot
+    // write fails here once, not at every PLU.
+    Transaction tx(state);
+    if (!tx.active()) {
+        fail(state, runSource.arg(pluNo),
+             QStringLiteral("The scale records cannot be written: ") + DatabaseErrorText(tx.error()));
+        return finish();
+    }
+    const QString where = condition.trimmed().isEmpty() ? QString()
+                                                        : QStringLiteral(" where (") + condition + u')';
+    int total = 1;
+    if (all) {
+        std::optional<QSqlQuery> c =
+            QueryKorvoDB(state, QStringLiteral("select count(*) from PLU") + where + u';');
+        if (!c)
+            return finish();
+        total = c->next() ? c->value(0).toInt() : 0;
     }
 
     // Mode ALL fetches only the columns the record reads, and lets SQLite
@@ -1094,7 +1153,6 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
     // those of "Select * from PLU". Mode SINGLE reads its one row whole.
     const QSqlDatabase db = QSqlDatabase::database(state.connMain, false);
     QString columns = QStringLiteral("*");
-    QString unknownFlag;
     bool packed = false;
     if (all) {
         const QSqlRecord table = db.record(QStringLiteral("PLU"));
@@ -1106,17 +1164,11 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
                 QStringList terms;
                 for (int j = 0; j < 8 && 8 * n + j < flags.size(); ++j) {
                     const StatusFlag &f = flags.at(8 * n + j);
-                    if (f.Source != 1)
-                        continue;
-                    const int c = tableColumns(f.Name);
-                    if (c < 0) {
-                        if (unknownFlag.isEmpty())
-                            unknownFlag = f.Name;
-                        continue;
-                    }
-                    terms << QStringLiteral("(CASE WHEN [%1] THEN %2 ELSE 0 END)")
-                                 .arg(table.fieldName(c))
-                                 .arg(1 << j);
+                    const int c = f.Source == 1 ? tableColumns(f.Name) : -1;
+                    if (c >= 0)
+                        terms << QStringLiteral("(CASE WHEN [%1] THEN %2 ELSE 0 END)")
+                                     .arg(table.fieldName(c))
+                                     .arg(1 << j);
                 }
                 needed += QStringLiteral(",(") + (terms.isEmpty() ? QStringLiteral("0") : terms.join(u'+'))
                     + QStringLiteral(") AS [") + kStatusByteAlias + QString::number(n) + u']';
@@ -1128,67 +1180,71 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
     const QString sql = single
         ? QStringLiteral("Select ") + columns + QStringLiteral(" from PLU Where [PLU_No]=")
               + QString::number(pluNo) + QLatin1Char(';')
-        : QStringLiteral("Select ") + columns + QStringLiteral(" from PLU order by [PLU_No];");
+        : QStringLiteral("Select ") + columns + QStringLiteral(" from PLU") + where
+              + QStringLiteral(" order by [PLU_No];");
 
-    Transaction tx(state);
+    // Written back by the row's own 64-bit key: a number cut to 32 bits
+    // would land in another PLU's row.
     const QString updateSql =
         QStringLiteral("Update PLU set ZentBinData=?, PLU_UPDate=?, PLU_UPTime=? where PLU_No=?");
-    // Mode ALL reads and writes through the SQLite library where it can; a
-    // statement that fails there runs again through QtSql, which reports it.
     std::unique_ptr<SqliteRowStore> native;
     if (all && access == RowAccess::Native)
         native = SqliteRowStore::open(db, TranslateSql(sql), updateSql);
     std::optional<QSqlQuery> rows;
-    if (!native)
+    if (!native) {
         rows = QueryKorvoDB(state, sql);
-    if (native || rows) {
-        result.nativeRows = native != nullptr;
-        const ColumnIndex rec = native ? ColumnIndex(native->columnNames()) : ColumnIndex(rows->record());
-        const int colNo = rec(QStringLiteral("PLU_No"));
-        const TextCodec codec(state);
-        PluEncoder encoder(state, codec, rec);
+        if (!rows)
+            return finish();
+    }
+    result.nativeRows = native != nullptr;
+    const ColumnIndex rec = native ? ColumnIndex(native->columnNames()) : ColumnIndex(rows->record());
+    const int colNo = rec(QStringLiteral("PLU_No"));
+    if (colNo < 0) {
+        fail(state, runSource.arg(pluNo), noColumn(QStringLiteral("PLU"), QStringLiteral("PLU_No")));
+        return finish();
+    }
+    const TextCodec codec(state);
+    PluEncoder encoder(state, codec, rec);
 
-        // Where each flag's value comes from: its column (SINGLE) or a bit
-        // of a status byte that SQLite added up (ALL).
-        QVector<int> flagCols;
-        int statusCols[11];
-        for (int n = 0; n < 11; ++n)
-            statusCols[n] = packed ? rec(kStatusByteAlias + QString::number(n)) : -1;
-        for (const StatusFlag &f : std::as_const(state.enc.statusFlags)) {
-            const int c = f.Source == 1 && !packed ? rec(f.Name) : -1;
-            if (f.Source == 1 && !packed && c < 0 && unknownFlag.isEmpty())
-                unknownFlag = f.Name;
-            flagCols.push_back(c);
-        }
+    // Where each flag's value comes from: its column (SINGLE) or a bit of a
+    // status byte that SQLite added up (ALL).
+    QVector<int> flagCols;
+    int statusCols[11];
+    for (int n = 0; n < 11; ++n)
+        statusCols[n] = packed ? rec(kStatusByteAlias + QString::number(n)) : -1;
+    for (const StatusFlag &f : std::as_const(state.enc.statusFlags))
+        flagCols.push_back(f.Source == 1 && !packed ? rec(f.Name) : -1);
 
-        QSqlQuery update(db);
-        update.prepare(updateSql);
-        UpdateClock clock(state);
-        StatusBlocks blocks, stored;
-        bool anyStored = false;
-        QByteArray record;
-        const QByteArray noRecord;
-        const QString empty = QStringLiteral(""); // stored as '', not NULL
+    QSqlQuery update(db);
+    update.prepare(updateSql);
+    UpdateClock clock(state);
+    StatusBlocks blocks, stored;
+    bool anyStored = false;
+    QByteArray record;
+    const QByteArray noRecord;
+    const QString empty = QStringLiteral(""); // stored as '', not NULL
 
-        if (all && ui)
-            ui->progressBegin(GetLangString(state, QStringLiteral("Global"),
-                                            QStringLiteral("msgCreatePLUDate"))
-                                  + QStringLiteral("..."),
-                              total);
-        int count = 0;
-        bool ended = false;
-        auto walk = [&](auto &&row) {
-            while (row.next()) {
-                ++count;
-                pluNo = colNo >= 0 ? toInt(row.value(colNo)) : 0;
-                if (!unknownFlag.isEmpty() || colNo < 0) {
-                    fail(state, runSource.arg(pluNo),
-                         noColumn(QStringLiteral("PLU"),
-                                  colNo < 0 ? QStringLiteral("PLU_No") : unknownFlag));
-                    result.failedPlus.push_back(pluNo);
-                    ended = true;
-                    break;
-                }
+    if (all && ui)
+        ui->progressBegin(GetLangString(state, QStringLiteral("Global"), QStringLiteral("msgCreatePLUDate"))
+                              + QStringLiteral("..."),
+                          total);
+    int count = 0;
+    bool ended = false;
+    auto walk = [&](auto &&row) {
+        while (row.next()) {
+            ++count;
+            const qint64 key = rowKey(row, colNo);
+            pluNo = static_cast<qint32>(std::clamp<qint64>(key, INT_MIN, INT_MAX));
+            const qsizetype rowReports = state.reportedErrors.size();
+            bool good = false;
+            if (key < kPluNoMin || key > kPluNoMax) {
+                fail(state, runSource.arg(key),
+                     QStringLiteral("The PLU number %1 is outside %2 to %3: the scale record has no "
+                                    "room for it")
+                         .arg(key)
+                         .arg(kPluNoMin)
+                         .arg(kPluNoMax));
+            } else {
                 QVector<StatusFlag> &flags = state.enc.statusFlags;
                 if (packed) {
                     StatusFlag *flag = flags.data();
@@ -1205,12 +1261,9 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
                     }
                 } else {
                     for (int i = 0; i < flags.size(); ++i)
-                        flags[i].Value =
-                            (flagCols.at(i) >= 0 && isTrue(row.value(flagCols.at(i)))) ? 1 : 0;
+                        flags[i].Value = (flagCols.at(i) >= 0 && isTrue(row.value(flagCols.at(i)))) ? 1 : 0;
                 }
-
-                const qsizetype rowReports = state.reportedErrors.size();
-                bool good = buildStatusBlocks(state, blocks);
+                good = buildStatusBlocks(state, blocks);
                 if (good) {
                     // Most PLUs share their status blocks: the texts in the
                     // state are only made anew when they change.
@@ -1221,76 +1274,117 @@ EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluN
                     }
                     good = encoder.encode(row, pluNo, blocks, record);
                 }
-                const QByteArray &bytes = good ? record : noRecord;
-                if (!good && state.reportedErrors.size() > rowReports)
-                    WriteLog(state, runSource.arg(pluNo)
-                                        + QStringLiteral(":    no scale record: the PLU could not be encoded"));
-
-                clock.tick();
-                if (!native || !native->update(bytes, clock.dateUtf8(), clock.timeUtf8(), pluNo)) {
-                    const QString text = good ? QString::fromLatin1(bytes) : empty;
-                    update.addBindValue(text);
-                    update.addBindValue(clock.date());
-                    update.addBindValue(clock.time());
-                    update.addBindValue(pluNo);
-                    if (!update.exec()) {
-                        fail(state,
-                             QStringLiteral("QueryKorvoDB Update PLU set [ZentBinData]='") + text
-                                 + QStringLiteral("', [PLU_UPDate]=#") + clock.date()
-                                 + QStringLiteral("#,[PLU_UPTime]=#") + clock.time()
-                                 + QStringLiteral("# where [PLU_No]=") + QString::number(pluNo)
-                                 + QLatin1Char(';'),
-                             update.lastError().text());
-                        good = false;
-                    }
-                }
-                if (good)
-                    ++result.encoded;
-                else
-                    result.failedPlus.push_back(pluNo);
-
-                if (all && ui && count % 100 == 0)
-                    ui->progressStep(count);
-                if (count % 10 != 0 && ui)
-                    ui->processEvents();
             }
-        };
-        QString readError;
-        if (native) {
-            walk(*native);
-            readError = native->readError();
-        } else {
-            walk(QtSqlRows{*rows});
-            if (rows->lastError().isValid())
-                readError = rows->lastError().text();
+            const QByteArray &bytes = good ? record : noRecord;
+            if (!good && state.reportedErrors.size() > rowReports)
+                WriteLog(state, runSource.arg(key)
+                                    + QStringLiteral(":    no scale record: the PLU could not be encoded"));
+
+            clock.tick();
+            int changed = -1;
+            QSqlError writeError;
+            if (native) {
+                changed = native->update(bytes, clock.dateUtf8(), clock.timeUtf8(), key);
+                writeError = native->updateError();
+            } else {
+                update.addBindValue(good ? QString::fromLatin1(bytes) : empty);
+                update.addBindValue(clock.date());
+                update.addBindValue(clock.time());
+                update.addBindValue(qlonglong(key));
+                if (update.exec())
+                    changed = update.numRowsAffected();
+                else
+                    writeError = update.lastError();
+            }
+            // A write the database refuses (full disk, I/O) ends the run: it
+            // would refuse the next PLU alike.
+            if (changed < 0 || changed > 1) {
+                fail(state,
+                     QStringLiteral("QueryKorvoDB Update PLU set [ZentBinData]='")
+                         + (good ? QString::fromLatin1(bytes) : empty) + QStringLiteral("', [PLU_UPDate]=#")
+                         + clock.date() + QStringLiteral("#,[PLU_UPTime]=#") + clock.time()
+                         + QStringLiteral("# where [PLU_No]=") + QString::number(key) + QLatin1Char(';'),
+                     changed < 0 ? DatabaseErrorText(writeError)
+                                 : QStringLiteral("PLU %1 is stored %2 times").arg(key).arg(changed));
+                result.failedPlus.push_back(key);
+                ended = true;
+                break;
+            }
+            if (changed == 0) {
+                fail(state, runSource.arg(key),
+                     QStringLiteral("PLU %1 was removed while it was encoded; no record was stored").arg(key));
+                good = false;
+            }
+            if (good)
+                ++result.encoded;
+            else
+                result.failedPlus.push_back(key);
+
+            if (all && ui && count % 100 == 0)
+                ui->progressStep(count);
+            if (count % 10 != 0 && ui)
+                ui->processEvents();
         }
-        // A walk cut short by the database is no completed run.
-        if (!ended && !readError.isEmpty()) {
-            fail(state, runSource.arg(pluNo),
-                 QStringLiteral("Reading the PLUs failed after %1 of them: %2").arg(count).arg(readError));
-            ended = true;
-        }
-        result.selected = count;
-        result.completed = !ended;
-        if (all && ui) {
-            ui->progressStep(count);
-            ui->progressEnd();
-        }
-        // Every statement of the run ends before the commit.
-        native.reset();
-        if (rows)
-            rows->finish();
+    };
+    QString readError;
+    if (native) {
+        walk(*native);
+        readError = native->readError();
+    } else {
+        walk(QtSqlRows{*rows});
+        if (rows->lastError().isValid())
+            readError = rows->lastError().text();
     }
-    if (tx.active() && !tx.commit()) {
-        // Nothing of the run reached the database: no PLU got its record.
+    // A walk cut short by the database is no completed run.
+    if (!ended && !readError.isEmpty()) {
         fail(state, runSource.arg(pluNo),
-             QStringLiteral("The encoded records could not be saved: ")
-                 + QSqlDatabase::database(state.connMain, false).lastError().text());
-        result.encoded = 0;
-        result.completed = false;
+             QStringLiteral("Reading the PLUs failed after %1 of them: %2").arg(count).arg(readError));
+        ended = true;
     }
-    summarize();
-    return result;
+    result.selected = count;
+    if (all && ui) {
+        ui->progressStep(count);
+        ui->progressEnd();
+    }
+    // Every statement of the run ends before the commit.
+    native.reset();
+    if (rows)
+        rows->finish();
+    update.finish();
+    if (ended) {
+        // All or nothing: a run that stopped changes no record.
+        tx.rollback();
+    } else if (!tx.commit()) {
+        fail(state, runSource.arg(pluNo),
+             QStringLiteral("The encoded records could not be saved: ") + DatabaseErrorText(tx.error()));
+    } else {
+        result.completed = true;
+    }
+    return finish();
+}
+
+} // namespace
+
+EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo)
+{
+    return CreatePLUData(state, mode, pluNo, RowAccess::Native);
+}
+
+EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo, RowAccess access)
+{
+    const bool all = mode.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0;
+    const bool single = mode.compare(QLatin1String("SINGLE"), Qt::CaseInsensitive) == 0;
+    if (!all && !single) {
+        fail(state, QStringLiteral("CreatePLUData (%1)").arg(pluNo), QStringLiteral("Unknown mode \"%1\"").arg(mode));
+        return {};
+    }
+    return encodeRun(state, single, pluNo, QString(), access);
+}
+
+EncodeRunResult EncodePluSelection(AppState &state, const QString &condition)
+{
+    qint32 last = 0;
+    return encodeRun(state, false, last, condition, RowAccess::Native);
 }
 
 } // namespace korvo

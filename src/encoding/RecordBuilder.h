@@ -20,10 +20,12 @@ class AppState;
 
 struct EncodeRunResult {
     int selected = 0;           // PLU rows the run walked
-    int encoded = 0;            // of those, stored with a usable record
-    QVector<qint32> failedPlus; // stored with an empty record, or not stored
-    bool completed = false;     // the walk reached the end of the selection
+    int encoded = 0;            // of those, stored with a usable record (0 unless completed)
+    QVector<qint64> failedPlus; // stored with an empty record, or not stored
+    bool completed = false;     // the walk reached the end and its records were saved
     bool nativeRows = false;    // mode ALL went straight through the SQLite library
+    QString summary;            // the one line that says what the run did
+    bool summaryShown = false;  // the summary went to the user interface
 };
 
 // How mode ALL reads the PLU rows and writes their records: straight through
@@ -37,15 +39,27 @@ enum class RowAccess { Native, QtSql };
 // the decimal places, the discount blocks (SINGLE: only that PLU's) and the
 // descriptor files, then encodes and updates every selected PLU in one
 // transaction. Mode ALL collects the error reports (each is logged) and ends
-// with one message summing the run up; it shows progress and lets the user
-// interface process events after every record whose position is not a
-// multiple of 10. A Yes/No column counts as true when its number is not 0, as
-// SQLite reads a value in a condition (mode ALL lets SQLite add up the status
-// flags). A descriptor file that cannot be read whole stops the run
-// before any record is written. The hierarchy tables (LoadMGSettings,
-// LoadScaleBarcodeList) must be loaded before.
+// with one message summing the run up when anything was reported; it shows
+// progress and lets the user interface process events after every record
+// whose position is not a multiple of 10. A Yes/No column counts as true
+// when its number is not 0, as SQLite reads a value in a condition (mode ALL
+// lets SQLite add up the status flags). The hierarchy tables
+// (LoadMGSettings, LoadScaleBarcodeList) must be loaded before.
+//
+// All or nothing: decimal places that are not whole numbers 0..6, a
+// descriptor file that cannot be read or fails its checks, a database that
+// stays locked by another writer, a write the database refuses (a full
+// disk) or a failed commit stop the run, and no record changes. A PLU whose
+// record cannot be built, or whose number lies outside kPluNoMin..kPluNoMax,
+// gets an empty record and is named in failedPlus. Records are written back
+// by the row's 64-bit PLU_No, and each write must change exactly one row.
+// Inside an open transaction the run is a savepoint of it.
 EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo);
 EncodeRunResult CreatePLUData(AppState &state, const QString &mode, qint32 &pluNo, RowAccess access);
+
+// The PLUs that condition (a WHERE condition without the word, "" for all)
+// selects, encoded as mode ALL encodes them.
+EncodeRunResult EncodePluSelection(AppState &state, const QString &condition);
 
 // The record of one PLU read by number; expects state.enc.fieldDescs to hold
 // PLU.dsc, the status blocks to belong to that PLU and the discount table to
@@ -71,16 +85,18 @@ QString CreateZentStatus(AppState &state, int first, int bytes);
 // "" after a reported failure.
 QString CreateEANData(AppState &state, int mgNo, const QString &itemCode);
 
-// Reads DISCOUNT.dsc from path and encodes the discount block of every
-// DISCOUNT row (only onlyPlu's rows when given) into state.enc.discountData.
-// Failing rows are reported and the step goes on. False when DISCOUNT.dsc
-// could not be read whole.
+// Reads and checks DISCOUNT.dsc from path and encodes the discount block of
+// every DISCOUNT row (only onlyPlu's rows when given) into
+// state.enc.discountData. Failing rows are reported and the step goes on.
+// False when DISCOUNT.dsc could not be read whole or failed its checks
+// (CheckDiscountDescriptors); no block is encoded then.
 bool LoadDiscountData(AppState &state, const QString &path,
                       std::optional<qint32> onlyPlu = std::nullopt);
 
 // PriceDecimalPlace and WeightDecimalPlace of section Setting, read from the
-// settings file anew. A missing, empty or non-numeric value is reported and
-// the previous value stays in force; false then.
+// settings file anew. A value that is not a whole number 0..6 (missing,
+// empty, "abc", "400") is reported and the previous value stays in force;
+// false then.
 bool GetDefualtSettingValues(AppState &state);
 
 } // namespace korvo

@@ -136,21 +136,34 @@ RowCell SqliteRowStore::cell(int col) const
     }
 }
 
-bool SqliteRowStore::update(const QByteArray &text1, const QByteArray &text2, const QByteArray &text3,
-                            qint32 n)
+int SqliteRowStore::update(const QByteArray &text1, const QByteArray &text2, const QByteArray &text3,
+                           qint64 key)
 {
     // "" pointers: an empty text is stored as '', never as NULL.
     auto bindText = [this](int i, const QByteArray &t) {
         return sqlite3_bind_text(m_update, i, t.isEmpty() ? "" : t.constData(), int(t.size()),
                                  SQLITE_STATIC);
     };
-    bool ok = bindText(1, text1) == SQLITE_OK && bindText(2, text2) == SQLITE_OK
-        && bindText(3, text3) == SQLITE_OK && sqlite3_bind_int(m_update, 4, n) == SQLITE_OK;
-    if (ok)
-        ok = sqlite3_step(m_update) == SQLITE_DONE;
+    int rc = bindText(1, text1);
+    if (rc == SQLITE_OK)
+        rc = bindText(2, text2);
+    if (rc == SQLITE_OK)
+        rc = bindText(3, text3);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int64(m_update, 4, key);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(m_update);
+    sqlite3 *conn = sqlite3_db_handle(m_update);
+    int changed = -1;
+    if (rc == SQLITE_DONE) {
+        changed = sqlite3_changes(conn);
+    } else {
+        m_updateError = QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(conn)),
+                                  QSqlError::StatementError, QString::number(rc & 0xFF));
+    }
     sqlite3_reset(m_update);
     sqlite3_clear_bindings(m_update);
-    return ok;
+    return changed;
 }
 
 } // namespace korvo

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -58,9 +59,12 @@ public:
     RowCell cell(int col) const;
 
     // Runs the update with the values bound in order (texts as UTF-8, an
-    // empty one as '' and never NULL; n an integer). False when the statement
-    // fails; the statement is ready for the next call either way.
-    bool update(const QByteArray &text1, const QByteArray &text2, const QByteArray &text3, qint32 n);
+    // empty one as '' and never NULL; key a 64-bit integer). The number of
+    // rows it changed, -1 when the statement failed (updateError() says
+    // why); the statement is ready for the next call either way.
+    int update(const QByteArray &text1, const QByteArray &text2, const QByteArray &text3, qint64 key);
+    // The failure of the last update as QtSql words one (code and message).
+    QSqlError updateError() const { return m_updateError; }
 
 private:
     SqliteRowStore() = default;
@@ -70,6 +74,7 @@ private:
     bool m_pending = false; // open() stepped onto a row next() has not handed out
     bool m_done = false;
     QString m_readError;
+    QSqlError m_updateError;
 };
 
 } // namespace korvo

@@ -94,6 +94,11 @@ void LoadCodepageTables(AppState &state)
 
 QByteArray ToSystemCodepage(AppState &state, const QString &text)
 {
+    return ToCodepage(state, text, state.settings.Codepage.trimmed().toLatin1());
+}
+
+QByteArray ToCodepage(AppState &state, const QString &text, const QByteArray &codepageName)
+{
     bool ascii = true;
     for (QChar c : text) {
         if (c.unicode() >= 0x80) {
@@ -104,9 +109,8 @@ QByteArray ToSystemCodepage(AppState &state, const QString &text)
     if (ascii)
         return text.toLatin1();
 
-    QString codepage = state.settings.Codepage.trimmed();
-    if (codepage.isEmpty())
-        codepage = QStringLiteral("windows-1252");
+    const QString codepage = codepageName.isEmpty() ? QStringLiteral("windows-1252")
+                                                    : QString::fromLatin1(codepageName);
     QByteArray name = codepage.toLatin1();
     if (!QStringEncoder(name.constData()).isValid()) {
         if (!state.unmappableReported.contains(kUnknownCodepageMark)) {
@@ -166,6 +170,28 @@ QByteArray ToSystemCodepage(AppState &state, const QString &text)
         i += len;
     }
     return out;
+}
+
+qsizetype CodepageByteCount(const AppState &state, const QString &text)
+{
+    qsizetype ascii = 0;
+    while (ascii < text.size() && text.at(ascii).unicode() < 0x80)
+        ++ascii;
+    if (ascii == text.size())
+        return ascii;
+    QByteArray name = state.settings.Codepage.trimmed().toLatin1();
+    if (name.isEmpty() || !QStringEncoder(name.constData()).isValid())
+        name = QByteArrayLiteral("windows-1252");
+    qsizetype bytes = ascii;
+    for (qsizetype i = ascii; i < text.size();) {
+        const qsizetype len =
+            (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+        QStringEncoder enc(name.constData(), QStringEncoder::Flag::Stateless);
+        const QByteArray out = enc.encode(QStringView(text).mid(i, len));
+        bytes += enc.hasError() || out.isEmpty() ? 1 : out.size();
+        i += len;
+    }
+    return bytes;
 }
 
 } // namespace korvo

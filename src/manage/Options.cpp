@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/Values.h"
+#include "encoding/RecordBuilder.h"
 
 namespace korvo {
 
@@ -37,14 +38,36 @@ int ImportTypeOption(qint16 value)
     return value >= 0 && value <= 2 ? value : 0;
 }
 
+namespace {
+
+std::optional<qint32> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const qint32 v = text.trimmed().toInt(&ok, 10);
+    return ok ? std::optional<qint32>(v) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<OptionsProblem> ValidateOptions(const OptionsInput &input)
+{
+    if (!wholeNumber(input.pageSizeText))
+        return OptionsProblem{OptionsField::PageSize, QStringLiteral("msgPageSizeError")};
+    if (!ParseDecimalPlaces(input.priceDecimalText))
+        return OptionsProblem{OptionsField::PriceDecimals, QStringLiteral("msgDecimalPlaceError")};
+    if (!ParseDecimalPlaces(input.weightDecimalText))
+        return OptionsProblem{OptionsField::WeightDecimals, QStringLiteral("msgDecimalPlaceError")};
+    return std::nullopt;
+}
+
 Settings SettingsFromOptions(const Settings &current, const OptionsInput &input)
 {
     Settings s = current;
     s.UseMainGroup = input.useMainGroup;
-    const qint32 pageSize = PrefixToInt32(input.pageSizeText);
+    const qint32 pageSize = wholeNumber(input.pageSizeText).value_or(0);
     s.PLUPageSize = pageSize < 1 ? 10 : pageSize;
-    s.PriceDecimalPlace = PrefixToInt32(input.priceDecimalText);
-    s.WeightDecimalPlace = PrefixToInt32(input.weightDecimalText);
+    s.PriceDecimalPlace = ParseDecimalPlaces(input.priceDecimalText).value_or(current.PriceDecimalPlace);
+    s.WeightDecimalPlace = ParseDecimalPlaces(input.weightDecimalText).value_or(current.WeightDecimalPlace);
     s.DefaultFont = PrefixToInt32(input.fontText);
     // The combo only offers the two words; anything else keeps what is set.
     if (const auto doLog = StrictBool(input.doLogText.trimmed()))
@@ -73,6 +96,28 @@ Settings ApplyOptions(AppState &state, const OptionsInput &input)
     state.settings = SettingsFromOptions(before, input);
     WriteOptionSettings(state);
     return before;
+}
+
+OptionsOutcome AcceptOptions(AppState &state, const OptionsInput &input)
+{
+    OptionsOutcome outcome;
+    if (const auto problem = ValidateOptions(input)) {
+        outcome.status = OptionsOutcome::Invalid;
+        outcome.problem = *problem;
+        return outcome;
+    }
+    const Settings before = ApplyOptions(state, input);
+    if (RecordsNeedReencoding(before, state.settings)) {
+        qint32 last = 0;
+        outcome.reencoded = CreatePLUData(state, QStringLiteral("ALL"), last).completed;
+        if (!outcome.reencoded) {
+            state.settings = before;
+            WriteOptionSettings(state);
+            return outcome;
+        }
+    }
+    outcome.status = OptionsOutcome::Saved;
+    return outcome;
 }
 
 } // namespace korvo

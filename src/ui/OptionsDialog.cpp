@@ -2,7 +2,7 @@
 #include "ui/DialogButtons.h"
 
 #include "core/AppState.h"
-#include "encoding/RecordBuilder.h"
+#include "core/UserInterface.h"
 #include "i18n/Language.h"
 #include "ui/FormTexts.h"
 
@@ -113,7 +113,6 @@ void OptionsDialog::buildControls()
 void OptionsDialog::showCurrentValues()
 {
     const Settings &s = m_state.settings;
-    m_shownAtLoad = s;
     chkUseMainGroup->setChecked(s.UseMainGroup);
 
     auto items = [](const QComboBox *combo) {
@@ -157,18 +156,35 @@ void OptionsDialog::ok()
 {
     if (m_busy)
         return;
+    // The run shows its progress and lets events through; meanwhile a
+    // second OK, Cancel or close is ignored (m_busy).
     m_busy = true;
-    ApplyOptions(m_state, input());
-    if (RecordsNeedReencoding(m_shownAtLoad, m_state.settings)) {
-        // The run shows its progress and lets events through; meanwhile a
-        // second OK, Cancel or close is ignored (m_busy).
-        qint32 last = 0;
-        CreatePLUData(m_state, QStringLiteral("ALL"), last);
-        m_reencoded = true;
-    }
-    m_cancelled = false;
+    const OptionsOutcome outcome = AcceptOptions(m_state, input());
     m_busy = false;
-    accept();
+    m_reencoded = outcome.reencoded;
+    switch (outcome.status) {
+    case OptionsOutcome::Saved:
+        m_cancelled = false;
+        accept();
+        return;
+    case OptionsOutcome::Invalid: {
+        QLineEdit *field = outcome.problem.field == OptionsField::PageSize ? txtPLUPageSize
+            : outcome.problem.field == OptionsField::PriceDecimals         ? txtPriceDecimalPlace
+                                                                           : txtWeightDecimalPlace;
+        if (m_state.ui)
+            m_state.ui->message(GetLangString(m_state, kOwner, outcome.problem.key), AppState::appTitle(),
+                                MsgIcon::Critical);
+        field->setFocus();
+        field->selectAll();
+        return;
+    }
+    case OptionsOutcome::Failed:
+        // The run's summary said why; the entries stay for another try.
+        if (m_state.ui)
+            m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgOptionsNotSaved")),
+                                AppState::appTitle(), MsgIcon::Critical);
+        return;
+    }
 }
 
 void OptionsDialog::reject()

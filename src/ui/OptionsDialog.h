@@ -69,7 +69,6 @@ private:
     void ok();
 
     AppState &m_state;
-    Settings m_shownAtLoad;
     bool m_cancelled = true;
     bool m_reencoded = false;
     bool m_busy = false;

@@ -52,15 +52,19 @@ private slots:
         QTest::newRow("other date text stays") << "x=#5/1/2007#" << "x='5/1/2007'";
         QTest::newRow("quote inside date") << "x=#O'Neil#" << "x='O''Neil'";
         QTest::newRow("lone hash") << "select 1 # 2" << "select 1 # 2";
-        QTest::newRow("booleans") << "where IsUsed=True and SC_Used = FALSE or x=true"
-                                  << "where IsUsed=1 and SC_Used = 0 or x=1";
+        // A test for Yes is "not 0": Jet and CSV imports store Yes as -1.
+        QTest::newRow("booleans") << "where IsUsed=True and SC_Used = FALSE or x=true or y<>True or z!=False"
+                                  << "where IsUsed<>0 and SC_Used = 0 or x<>0 or y=0 or z<>0";
+        QTest::newRow("assigned booleans")
+            << "update t set a=True, b = (select c from d where e=True), f=False where g=True"
+            << "update t set a=1, b = (select c from d where e<>0), f=0 where g<>0";
         QTest::newRow("words containing true") << "select TrueValue, Stat1_True, t.True from t"
                                                << "select TrueValue, Stat1_True, t.True from t";
         QTest::newRow("delete star") << "DELETE   *   FROM DISCOUNT" << "delete   FROM DISCOUNT";
         QTest::newRow("delete star glued") << "delete *from MG" << "delete from MG";
         QTest::newRow("quoted texts untouched")
             << "select 'a #1# True' from t where x='O''Brien True' and y=True"
-            << "select 'a #1# True' from t where x='O''Brien True' and y=1";
+            << "select 'a #1# True' from t where x='O''Brien True' and y<>0";
         QTest::newRow("doubled quote before hash") << "values('It''s #5#', True, #2007-01-02#)"
                                                    << "values('It''s #5#', 1, '2007-01-02')";
         QTest::newRow("double-quoted names") << "select \"True\" from \"Delete * x\""
@@ -96,7 +100,11 @@ private slots:
             "values(1,'O''Brien #1#',#2007-05-01#,#9:30#,True)");
         run("insert into PLU(PLU_No,PLU_ItemCode,PLU_UPDate,PLU_UPTime,Stat1_Unit) "
             "values(2,'b',#2007-05-02#,#10:00:00#,False)");
-        QCOMPARE(column("select PLU_ItemCode from PLU where Stat1_Unit=True"), QStringList{"O'Brien #1#"});
+        run("insert into PLU(PLU_No,PLU_ItemCode,Stat1_Unit) values(3,'Jet yes',-1)");
+        QCOMPARE(column("select PLU_ItemCode from PLU where Stat1_Unit=True order by PLU_No"),
+                 (QStringList{"O'Brien #1#", "Jet yes"}));
+        QCOMPARE(column("select PLU_No from PLU where Stat1_Unit=False"), QStringList{"2"});
+        run("delete from PLU where PLU_No=3");
         QCOMPARE(column("select PLU_No from PLU where PLU_UPDate=#2007-5-1#"), QStringList{"1"});
         QCOMPARE(column("select PLU_UPTime from PLU where PLU_No=1"), QStringList{"09:30:00"});
         QCOMPARE(column("select PLU_No from PLU where PLU_UPTime=#10:00#"), QStringList{"2"});
@@ -170,6 +178,21 @@ private slots:
             QVERIFY(!t.commit());
         }
         QCOMPARE(column("select DP_Name from DEPT"), QStringList{"kept"});
+        // Inside a transaction one is a savepoint: its rollback undoes only
+        // its own work, its commit waits for the outer one.
+        {
+            Transaction outer(*m_state);
+            run("insert into DEPT(DP_No,DP_Name) values(3,'outer')");
+            for (const int no : {4, 5}) {
+                Transaction inner(*m_state);
+                QVERIFY(inner.active() && inner.nested());
+                run(QStringLiteral("insert into DEPT(DP_No,DP_Name) values(%1,'inner')").arg(no));
+                QVERIFY(no == 4 || inner.commit());
+            }
+            QCOMPARE(column("select DP_No from DEPT order by DP_No"), (QStringList{"2", "3", "5"}));
+        }
+        QCOMPARE(column("select DP_Name from DEPT"), QStringList{"kept"});
+        QVERIFY(!InTransaction(*m_state));
         run("delete from DEPT");
     }
 

@@ -3,6 +3,8 @@
 #include "core/IniFile.h"
 #include "core/Settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -77,8 +79,7 @@ private slots:
             {"UseMainGroup", "false", "UseMainGroup=1"},      {"ShowFieldChooser", nullptr, "ShowFieldChooser=1"},
             {"Language", "French", "Language=English"},       {"Language", "chinese", "Language=English"},
             {"Language", "", "Language=English"},             {"Language", "Other", "Language=Other"},
-            {"PriceDecimalPlace", "2.5", "PriceDecimalPlace=2"},
-            {"WeightDecimalPlace", "3.5 places", "WeightDecimalPlace=4"},
+            {"PriceDecimalPlace", " 6 ", "PriceDecimalPlace=6"}, {"WeightDecimalPlace", "0", "WeightDecimalPlace=0"},
             {"SetImportType", "x", "SetImportType=0"},        {"DefaultFont", nullptr, "DefaultFont=0"},
             {"Codepage", nullptr, "Codepage=windows-1252"},   {"PLUPageSize", "0", "PLUPageSize=10"},
             {"PLUPageSize", "-5", "PLUPageSize=10"},          {"PLUPageSize", " 30 ", "PLUPageSize=30"},
@@ -101,6 +102,7 @@ private slots:
         QByteArray badLog = kFullIni, noLog = kFullIni;
         badLog.replace("DoLog=True", "DoLog=Yes");
         noLog.replace("DoLog=True\r\n", "");
+        const QString full = QString::fromLatin1(kFullIni);
         const struct {
             QByteArray ini;
             QString key, found;
@@ -111,6 +113,14 @@ private slots:
             {badLog, "ZentTCP/DoLog", "\"Yes\""},
             {noLog, "ZentTCP/DoLog", "missing"},
             {withSetting("Codepage", "klingon-1"), "Setting/Codepage", "\"klingon-1\""},
+            // Decimal places scale every price: whole numbers 0 to 6 only.
+            {withSetting("PriceDecimalPlace", "2.5"), "Setting/PriceDecimalPlace", "\"2.5\""},
+            {withSetting("PriceDecimalPlace", "400"), "Setting/PriceDecimalPlace", "0 to 6"},
+            {withSetting("WeightDecimalPlace", "-5"), "Setting/WeightDecimalPlace", "\"-5\""},
+            {withSetting("WeightDecimalPlace", QByteArray()), "Setting/WeightDecimalPlace", "missing"},
+            // A UTF-16 file would read as one without keys.
+            {QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(full.utf16()), full.size() * 2),
+             "UTF-16 little-endian", "plain text"},
         };
         for (const auto &c : cases) {
             auto s = stateWith(c.ini);
@@ -123,6 +133,15 @@ private slots:
             QCOMPARE(m_ui.messages.size(), 1);
             QCOMPARE(m_ui.messages[0].title, QString("LoadSettings"));
         }
+        // A folder where the file should be is no missing key.
+        auto folder = stateWith({});
+        QFile::remove(folder->iniFile);
+        QVERIFY(QDir().mkpath(folder->iniFile));
+        QVERIFY(!ReadSettingsFile(*folder));
+        QVERIFY2(folder->reportedErrors.value(0).description.contains("is a folder"),
+                 qPrintable(folder->reportedErrors.value(0).description));
+        QVERIFY(QDir(folder->iniFile).removeRecursively());
+
         auto s = stateWith(withSetting("PLUPageSize", "abc"));
         QVERIFY(!ReadSettingsFile(*s));
         QCOMPARE(s->reportedErrors[0].description,

@@ -88,6 +88,25 @@ void TestCtlEncode::encodeCommand()
         r = korvoctl(base + QStringList{"encode", "--plu", QString::number(plu)});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(r.err.contains(QStringLiteral("1 of 1 PLUs encoded")));
+
+        // A second writer waits while another holds the database...
+        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QProcess p;
+        p.start(korvoctlPath(), base + QStringList{"encode", "--all"});
+        QVERIFY2(!p.waitForFinished(1500), p.readAllStandardError().constData());
+        QVERIFY(q.exec(QStringLiteral("COMMIT")) && p.waitForFinished(120000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        // ...and when it is not let in, fails once with one message and
+        // changes nothing.
+        QVERIFY(q.exec(QStringLiteral("update PLU set ZentBinData='OLD'")));
+        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        r = korvoctl(base + QStringList{"encode", "--all"});
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.trimmed().count(u'\n') == 0 && r.err.contains(QStringLiteral("No scale record was changed"))
+                     && r.err.contains(QStringLiteral("in use by another program")),
+                 qPrintable(r.err));
+        QCOMPARE(SqlCount(*state, QStringLiteral("PLU where ZentBinData<>'OLD'")), 0);
     }
 
     r = korvoctl(base + QStringList{"encode", "--plu", "999999"});
@@ -95,8 +114,12 @@ void TestCtlEncode::encodeCommand()
     QVERIFY(r.err.contains(QStringLiteral("PLU 999999 does not exist")));
     r = korvoctl(base + QStringList{"encode"});
     QCOMPARE(r.exitCode, 2);
-    r = korvoctl(base + QStringList{"encode", "--plu", "x"});
-    QCOMPARE(r.exitCode, 2);
+    // PLU numbers are read strictly: no rounding, no prefix, 1 to 999999.
+    for (const char *bad : {"x", "1.5", "0", "1000000", "12x"}) {
+        r = korvoctl(base + QStringList{"encode", "--plu", bad});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("is no PLU number")), bad);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCtlEncode)

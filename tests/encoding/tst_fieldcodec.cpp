@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -137,8 +138,19 @@ void TestFieldCodec::scaledNumbers()
     QCOMPARE(f.code(QStringLiteral("2.675"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0267"));
     QCOMPARE(f.code(QStringLiteral("2.675"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000268"));
     QCOMPARE(f.code(QStringLiteral("0.0125"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0001"));
-    // Leading figures stay when the number is wider than the field.
-    QCOMPARE(f.code(QStringLiteral("123456.7"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("1234"));
+    // Figures after the point are cut, those before it never are: a price
+    // wider than its field is an error, not a tenth of itself.
+    QCOMPARE(f.code(QStringLiteral("123456.78"), 4, QStringLiteral("BCD_PRICE")), QStringLiteral("12345678"));
+    for (const auto &[wide, length] : {std::pair{"123456.7", 2}, {"1234567.89", 4}, {"1e300", 8}}) {
+        QCOMPARE(f.code(QLatin1String(wide), length, QStringLiteral("BCD_PRICE"), &failed), QString());
+        QVERIFY2(failed, wide);
+    }
+    // A stored infinity is no price of 0.
+    const TextCodec codec(f.state);
+    QByteArray out;
+    for (const FieldType type : {FieldType::BCD_PRICE, FieldType::BCD, FieldType::HEX})
+        QVERIFY(!AppendFieldReal(codec, out, qInf(), 4, type, QStringLiteral("T"), QStringLiteral("0")));
+    QVERIFY(!AppendFieldReal(codec, out, -qInf(), 4, FieldType::BCD_WEIGHT, QStringLiteral("T"), QStringLiteral("0")));
     QCOMPARE(f.code(QStringLiteral("0"), 4, QStringLiteral("BCD_PRICE")), QStringLiteral("00000000"));
     f.state.enc.priceDecimals = 0;
     QCOMPARE(f.code(QStringLiteral("12.5"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0012"));
@@ -240,6 +252,17 @@ void TestFieldCodec::failureSourcesAndReports()
              QStringLiteral("CVSTxtData (") + longLine + QStringLiteral(",2)"));
     // The source goes back to the default after each report.
     QCOMPARE(f.state.errorSource, QStringLiteral("Korvo 2005"));
+
+    // A value of any length is echoed cut, with its length, in the log and
+    // the box alike.
+    f.code(QString(1000000, u'y'), 4, QStringLiteral("BCD_PRICE"), &failed);
+    QVERIFY(failed);
+    for (const QString &text : {f.state.reportedErrors.last().source, f.state.reportedErrors.last().description,
+                                f.ui.messages.last().title, f.ui.messages.last().text}) {
+        QVERIFY(text.size() < 1100);
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("y\\.\\.\\. \\(100\\d{4} characters\\)$"))),
+                 qPrintable(text.right(40)));
+    }
 }
 
 void TestFieldCodec::multiLineTexts()
@@ -309,6 +332,8 @@ void TestFieldCodec::cyrillicConversion()
     f.state.settings.Codepage = QStringLiteral("windows-1251");
     const QString word = QStringLiteral("\u041C\u0438\u0440 1"); // "Мир 1"
     QCOMPARE(AsciiToHex(f.state, word), QStringLiteral("CCE8F02031"));
+    // The conversion reads texts in its own source page, not in Codepage.
+    f.state.settings.Codepage = QStringLiteral("windows-1252");
     f.state.settings.SetLanguageCodepage = 1;
     f.state.settings.LangeCodepageToConvert = 1;
     // DOS 866: М 0x8C, и 0xA8, р 0xE0.
@@ -330,13 +355,13 @@ void TestFieldCodec::doubleByteCodepage()
     f.code(zhong + zhong + zhong, 5, QStringLiteral("ASCII"), &failed);
     QVERIFY(failed);
 
-    // With a table conversion on, double-byte characters keep their bytes and
-    // only single-byte codes of 128 and more go through the table: the euro
-    // sign is 0x80 in GBK, and windows-1250's 0x80 has no DOS 852 code.
+    // With a table conversion on, texts are written in the table's own
+    // source code page whatever Codepage says: windows-1250 has no 中, and
+    // its euro sign 0x80 has no DOS 852 code.
     f.state.settings.SetLanguageCodepage = 1;
     f.state.settings.LangeCodepageToConvert = 0;
     QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u20AC") + zhong + QStringLiteral("B")),
-             QStringLiteral("20D6D042"));
+             QStringLiteral("203F42"));
 }
 
 void TestFieldCodec::iranSystemConversion()

@@ -5,6 +5,7 @@
 
 #include "common/TestSupport.h"
 #include "core/AppState.h"
+#include "core/Database.h"
 #include "core/IniFile.h"
 #include "encoding/DescriptorFiles.h"
 #include "encoding/Hierarchy.h"
@@ -438,16 +439,25 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     emptyText["PLU_CommFonts"] = QVariant();
     emptyText["Stat2_Discount"] = 0;
     QVERIFY(insertPlu(s, emptyText));
+    // 10: a price whose figures before the point do not fit its field.
+    QVERIFY(insertPlu(s, {{"PLU_No", 10}, {"PLU_UPrice", 12345.67}}));
+    // Numbers the record cannot hold: the schema refuses them, an older
+    // database may have them. Each gets an empty record in its own row.
+    QVERIFY(!exec(s, "insert into PLU (PLU_No) values (1000000)"));
+    QVERIFY(exec(s, "PRAGMA ignore_check_constraints=ON"));
+    const QVector<qint64> wide{2147483647LL, 2147483648LL, 9223372036854775807LL};
+    for (qint64 no : wide)
+        QVERIFY(exec(s, "insert into PLU (PLU_No, ZentBinData) values (?, 'OLD')", {no}));
 
     qint32 last = 0;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(r.selected, 7);
+    QCOMPARE(r.selected, 11);
     QCOMPARE(r.encoded, 3);
-    QCOMPARE(r.failedPlus, (QVector<qint32>{4, 5, 6, 7}));
+    QCOMPARE(r.failedPlus, (QVector<qint64>{4, 5, 6, 7, 10} + wide));
     QVERIFY(r.completed);
-    QCOMPARE(last, 9);
+    QCOMPARE(SqlCount(s, "PLU where PLU_No>999999 and ZentBinData=''"), 3);
     QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")));
-    for (int no : {4, 5, 6, 7}) {
+    for (int no : {4, 5, 6, 7, 10}) {
         // Stored empty (not null), with the new date and time.
         QCOMPARE(column(s, no, QStringLiteral("ZentBinData")).isNull(), false);
         QCOMPARE(record(s, no), QString());
@@ -457,7 +467,7 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QVERIFY(!record(s, 8).isEmpty());
     QVERIFY(record(s, 9).contains(QStringLiteral("00070001000C30000000")));
 
-    QCOMPARE(s.reportedErrors.size(), 4);
+    QCOMPARE(s.reportedErrors.size(), 8);
     QCOMPARE(s.reportedErrors.at(0).source, QStringLiteral("CreateZentPLUData()"));
     QVERIFY(s.reportedErrors.at(0).description.contains(QStringLiteral("DISCOUNT")));
     QCOMPARE(s.reportedErrors.at(1).source, QStringLiteral("CreateZentPLUData()"));
@@ -467,8 +477,10 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QCOMPARE(f.root.ui.messages.size(), 1);
     QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("Korvo 2005"));
     QCOMPARE(f.root.ui.messages.at(0).text,
-             QStringLiteral("4 of 7 PLUs could not be encoded. First error (CreateZentPLUData()): ")
-                 + s.reportedErrors.at(0).description);
+             QStringLiteral("8 of 11 PLUs could not be encoded. First error (CreateZentPLUData()): ")
+                 + s.reportedErrors.at(0).description
+                 + QStringLiteral("\nPLUs without a scale record: 4, 5, 6, 7, 10, 2147483647, 2147483648, "
+                                  "9223372036854775807"));
 }
 
 void TestRecordBuilder::singleModeReportsEachError()
@@ -480,7 +492,7 @@ void TestRecordBuilder::singleModeReportsEachError()
     QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
     qint32 plu = 4;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), plu);
-    QCOMPARE(r.failedPlus, QVector<qint32>{4});
+    QCOMPARE(r.failedPlus, QVector<qint64>{4});
     QCOMPARE(f.root.ui.messages.size(), 1);
     QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("CreateZentPLUData()"));
     QCOMPARE(record(s, 4), QString());
@@ -502,38 +514,90 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     AppState &s = *f.state;
     QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
     QVERIFY(exec(s, "update PLU set ZentBinData='OLD'"));
-    const QString plu = f.root.path() + QStringLiteral("Desc/PLU.dsc");
-    QVERIFY(writeFile(plu, kPluDesc + "Broken,x,BCD,0,,PLU_No,NUM\r\n"));
-    qint32 last = 0;
-    EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(r.selected, 0);
-    QVERIFY(!r.completed);
-    QCOMPARE(record(s, 2), QStringLiteral("OLD"));
-    QCOMPARE(s.reportedErrors.size(), 1);
-    QCOMPARE(s.reportedErrors.at(0).source, QStringLiteral("ReadZentPLUDescFile(") + plu + u')');
-    QCOMPARE(f.root.ui.messages.size(), 1);
-    QVERIFY(f.root.ui.messages.at(0).text.startsWith(QStringLiteral("1 of 1 PLUs")));
+    const QString desc = f.root.path() + QStringLiteral("Desc/");
+    QByteArray shortStatus;
+    for (const QByteArray &line : statusFile().split('\n').mid(0, 81))
+        shortStatus += line + '\n';
+    // Each fault stops the run before anything is written, naming the file,
+    // the line and the reason.
+    const struct {
+        const char *file;
+        QByteArray content;
+        QString reason;
+    } cases[] = {
+        {"PLU.dsc", kPluDesc + "Broken,x,BCD,0,,PLU_No,NUM\r\n", "Line 19: Length \"x\""},
+        {"PLU.dsc", kPluDesc + "Extra,2,BCD,0,,PLU_Nope,NUM\r\n", "Line 19: PLU has no column \"PLU_Nope\""},
+        {"PLU.dsc", QByteArray(kPluDesc).replace("2,BCD,1,Stat1_Unit", "2,BDC,1,Stat1_Unit"),
+         "Line 11: unknown type"},
+        {"PLU.dsc", QByteArray(kPluDesc).replace("Stat1_Unit,PLU_QTY", ",PLU_QTY"),
+         "Line 11: the conditional field PLU_QTY names no flag"},
+        {"PLU.dsc", "; no fields\r\n", "describes no field"},
+        {"PLU.dsc", "\xEF\xBB\xBF" + kPluDesc, "UTF-8 with a byte-order mark"},
+        {"PLU.dsc", QByteArray(), "is a folder"},
+        {"PLU_STATUS.dsc", shortStatus, "defines 80 status flags"},
+        {"PLU_STATUS.dsc", statusFile().replace("Reserved_5,0,,0", "Stat9_Missing,1,,0"),
+         "Line 6: the flag Stat9_Missing"},
+        {"DISCOUNT.dsc", "; empty\r\n", "describes no field"},
+        {"DISCOUNT.dsc", QByteArray(kDiscountDesc).replace("Dis_MarkDown,2", "Dis_MarkDown,1"),
+         "block of 29 bytes"},
+    };
+    const QHash<QString, QByteArray> good{
+        {"PLU.dsc", kPluDesc}, {"PLU_STATUS.dsc", statusFile()}, {"DISCOUNT.dsc", kDiscountDesc}};
+    for (const auto &c : cases) {
+        const QString path = desc + QLatin1String(c.file);
+        QFile::remove(path);
+        QVERIFY(c.content.isNull() ? QDir().mkdir(path) : writeFile(path, c.content));
+        f.root.ui.messages.clear();
+        const qsizetype before = s.reportedErrors.size();
+        qint32 last = 0;
+        const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
+        QVERIFY2(!r.completed && r.encoded == 0, c.file);
+        QCOMPARE(record(s, 2), QStringLiteral("OLD"));
+        QCOMPARE(s.reportedErrors.size(), before + 1);
+        const ReportedError &e = s.reportedErrors.last();
+        QVERIFY2(e.source.endsWith(QLatin1String(c.file) + u')') && e.description.contains(c.reason),
+                 qPrintable(e.source + QStringLiteral(": ") + e.description));
+        // One true summary.
+        QCOMPARE(f.root.ui.messages.size(), 1);
+        QCOMPARE(f.root.ui.messages.at(0).text,
+                 QStringLiteral("No scale record was changed. (%1): %2").arg(e.source, e.description));
+        QDir(path).removeRecursively();
+        QVERIFY(writeFile(path, good.value(QLatin1String(c.file))));
+    }
 
-    // A status flag of source 1 that is not a PLU column ends the run at its
-    // first row.
-    QVERIFY(writeFile(plu, kPluDesc));
-    QByteArray status = statusFile().replace("Reserved_5,0,,0", "Stat9_Missing,1,,0");
-    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/PLU_STATUS.dsc"), status));
-    r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(r.encoded, 0);
-    QVERIFY(!r.completed);
-    QCOMPARE(record(s, 2), QStringLiteral("OLD"));
-    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("CreatePLUData (2)"));
-
-    // A commit the database refuses is a failed run, not a success: here a
-    // deferred foreign key that only the commit checks.
-    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/PLU_STATUS.dsc"), statusFile()));
+    // Faults of the database end the run at once and change no record: a
+    // full disk (the records outgrow the pages the file may have) and a
+    // refused commit, the latter a deferred foreign key that only the
+    // commit checks.
+    for (int no = 10; no < 60; ++no) {
+        QVariantMap plu = RecordFixture::fullPlu(no);
+        plu["Stat2_Discount"] = 0;
+        QVERIFY(insertPlu(s, plu));
+    }
+    QVERIFY(exec(s, "update PLU set ZentBinData='OLD'"));
+    for (const RowAccess access : {RowAccess::Native, RowAccess::QtSql}) {
+        QSqlQuery q(QSqlDatabase::database(s.connMain));
+        QVERIFY(q.exec("PRAGMA page_count") && q.next());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(q.value(0).toInt())));
+        f.root.ui.messages.clear();
+        qint32 last = 0;
+        const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last, access);
+        QVERIFY(q.exec("PRAGMA max_page_count=1073741823"));
+        QVERIFY(!r.completed);
+        QVERIFY2(s.reportedErrors.last().description.startsWith(QStringLiteral("The disk is full")),
+                 qPrintable(s.reportedErrors.last().description));
+        QCOMPARE(f.root.ui.messages.size(), 1);
+        QVERIFY(!f.root.ui.messages.at(0).text.contains(QStringLiteral("rollback")));
+        QCOMPARE(SqlColumn(s, "select distinct ZentBinData from PLU"), QStringList{"OLD"});
+        QVERIFY(!InTransaction(s));
+    }
     QVERIFY(exec(s, "PRAGMA foreign_keys=ON"));
     QVERIFY(exec(s, "create table Orphan (Ref integer references Nobody(Id) deferrable initially deferred)"));
     QVERIFY(exec(s, "create table Nobody (Id integer primary key)"));
     QVERIFY(exec(s, "create trigger plu_touched after update on PLU begin insert into Orphan values (1); end"));
     const qsizetype before = s.reportedErrors.size();
-    r = CreatePLUData(s, QStringLiteral("ALL"), last);
+    qint32 last = 0;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
     QCOMPARE(r.encoded, 0);
     QVERIFY(!r.completed);
     QCOMPARE(s.reportedErrors.size(), before + 1);
@@ -591,16 +655,6 @@ void TestRecordBuilder::statusAndDiscountSteps()
              kDiscountBlock.left(8) + QStringLiteral("0020") + kDiscountBlock.mid(8));
     QCOMPARE(CreateZentFixedData(s, QSqlRecord(), true), QString());
 
-    // A discount block of another size is sent as 30 zero bytes.
-    QVERIFY(writeFile(f.root.path() + QStringLiteral("Desc/DISCOUNT.dsc"),
-                      QByteArray(kDiscountDesc).replace("Dis_MarkDown,2", "Dis_MarkDown,1")));
-    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
-    qint32 last = 0;
-    const qsizetype before = s.reportedErrors.size();
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(s.reportedErrors.size(), before);
-    QCOMPARE(s.enc.discountData.at(0).Block.size(), 58);
-    QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")).replace(kDiscountBlock, QString(60, u'0')));
 }
 
 void TestRecordBuilder::decimalPlaceSettings()
@@ -611,21 +665,26 @@ void TestRecordBuilder::decimalPlaceSettings()
     QVERIFY(GetDefualtSettingValues(s));
     QCOMPARE(s.enc.priceDecimals, qint16(2));
     QCOMPARE(s.enc.weightDecimals, qint16(3));
+    QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 1.69}, {"PLU_CPLUPreset", "AB"},
+                          {"PLU_UPDate", "2007-03-07"}, {"ZentBinData", "OLD"}}));
+    // Read anew at every run, strictly: anything but a whole number 0..6
+    // stops the run before a record is written with it.
+    for (const char *bad : {"", "abc", "400", "-5", "2.5", "7"}) {
+        QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("WeightDecimalPlace"),
+                               QLatin1String(bad), s.iniFile));
+        qint32 last = 0;
+        QVERIFY2(!CreatePLUData(s, QStringLiteral("ALL"), last).completed, bad);
+        QCOMPARE(s.reportedErrors.last().source, QStringLiteral("GetDefualtSettingValues()"));
+        QCOMPARE(record(s, 1), QStringLiteral("OLD"));
+    }
+    QCOMPARE(s.enc.weightDecimals, qint16(3)); // the previous value stays
+    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("WeightDecimalPlace"),
+                           QStringLiteral("3"), s.iniFile));
     QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("PriceDecimalPlace"),
                            QStringLiteral("3"), s.iniFile));
-    QVERIFY(WriteIniString(QStringLiteral("Setting"), QStringLiteral("WeightDecimalPlace"),
-                           QString(), s.iniFile));
-    QVERIFY(!GetDefualtSettingValues(s));
-    QCOMPARE(s.enc.priceDecimals, qint16(3));
-    QCOMPARE(s.enc.weightDecimals, qint16(3)); // the previous value stays
-    QCOMPARE(s.reportedErrors.last().source, QStringLiteral("GetDefualtSettingValues()"));
-
-    // The run reads them anew: the price now has three decimals.
-    QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 3.5}, {"PLU_CPLUPreset", "AB"},
-                          {"PLU_UPDate", "2007-03-07"}}));
     qint32 last = 0;
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    QCOMPARE(record(s, 1), plainRecord().replace(QStringLiteral("000350"), QStringLiteral("003500")));
+    QVERIFY(CreatePLUData(s, QStringLiteral("ALL"), last).completed);
+    QCOMPARE(record(s, 1), plainRecord().replace(QStringLiteral("000350"), QStringLiteral("001690")));
 }
 
 void TestRecordBuilder::demoDataEncodesWithoutErrors()

@@ -4,6 +4,7 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/IniFile.h"
+#include "encoding/Hierarchy.h"
 #include "manage/Options.h"
 #include "core/Settings.h"
 
@@ -40,6 +41,7 @@ private slots:
     void entriesBecomeSettings();
     void reencodingFollowsRecordValues();
     void applyWritesEveryKeyAndReadsBack();
+    void acceptKeepsSettingsAndRecordsInStep();
 };
 
 void TestOptions::comboItemsAndChoices()
@@ -76,9 +78,9 @@ void TestOptions::entriesBecomeSettings()
 
     OptionsInput in;
     in.useMainGroup = false;
-    in.pageSizeText = QStringLiteral("25 rows");
-    in.priceDecimalText = QStringLiteral("2.5");  // rounds half to even
-    in.weightDecimalText = QStringLiteral(" 3x");
+    in.pageSizeText = QStringLiteral(" 25 ");
+    in.priceDecimalText = QStringLiteral("2");
+    in.weightDecimalText = QStringLiteral(" 3 ");
     in.fontText = QStringLiteral("12 : Large");
     in.doLogText = QStringLiteral("FALSE");
     in.dependOnSysCode = false;
@@ -93,14 +95,34 @@ void TestOptions::entriesBecomeSettings()
     QCOMPARE(s.ShowFieldChooser, false);
     QCOMPARE(s.Codepage, QStringLiteral("windows-1251"));
 
-    // A page size below 1, or no number at all, becomes 10.
-    for (const QString &text : {QStringLiteral("0"), QStringLiteral("-5"), QStringLiteral("abc"),
-                                QStringLiteral(""), QStringLiteral("0.4")}) {
+    // A page size below 1 becomes 10.
+    for (const QString &text : {QStringLiteral("0"), QStringLiteral("-5")}) {
         in.pageSizeText = text;
+        QVERIFY(!ValidateOptions(in));
         QCOMPARE(SettingsFromOptions(current, in).PLUPageSize, 10);
     }
     in.pageSizeText = QStringLiteral("1");
     QCOMPARE(SettingsFromOptions(current, in).PLUPageSize, 1);
+
+    // What OK refuses, field by field, and says why.
+    const struct {
+        QString page, price, weight;
+        OptionsField field;
+    } refused[] = {
+        {"abc", "2", "3", OptionsField::PageSize},       {"12abc", "2", "3", OptionsField::PageSize},
+        {"10", "2.5", "3", OptionsField::PriceDecimals}, {"10", "400", "3", OptionsField::PriceDecimals},
+        {"10", "2", "-5", OptionsField::WeightDecimals}, {"10", "2", "", OptionsField::WeightDecimals},
+    };
+    for (const auto &r : refused) {
+        OptionsInput bad = in;
+        bad.pageSizeText = r.page;
+        bad.priceDecimalText = r.price;
+        bad.weightDecimalText = r.weight;
+        const auto problem = ValidateOptions(bad);
+        QVERIFY2(problem && problem->field == r.field, qPrintable(r.page + "/" + r.price + "/" + r.weight));
+        QCOMPARE(problem->key, r.field == OptionsField::PageSize ? QStringLiteral("msgPageSizeError")
+                                                                 : QStringLiteral("msgDecimalPlaceError"));
+    }
 
     // The system code page; no font chosen; no code page chosen; a log text
     // that is no boolean keeps what is set.
@@ -160,7 +182,7 @@ void TestOptions::applyWritesEveryKeyAndReadsBack()
     AppState state(&ui);
     state.setPaths(QString(), dir.path());
     QVERIFY(WriteFile(state.iniFile, "[Setting]\r\nLanguage=Other\r\nPLUPageSize=100\r\nVersionType=Standard\r\n"
-                                     "[ZentTCP]\r\nDoLog=False\r\n"));
+                                     "PriceDecimalPlace=0\r\nWeightDecimalPlace=0\r\n[ZentTCP]\r\nDoLog=False\r\n"));
     QVERIFY(ReadSettingsFile(state));
 
     OptionsInput in = EntriesOf(state.settings);
@@ -192,6 +214,36 @@ void TestOptions::applyWritesEveryKeyAndReadsBack()
     QCOMPARE(ReadIniString("Setting", "Language", state.iniFile), QStringLiteral("Other"));
     QCOMPARE(ReadIniString("Setting", "VersionType", state.iniFile), QStringLiteral("Standard"));
     QVERIFY(ui.messages.isEmpty());
+}
+
+void TestOptions::acceptKeepsSettingsAndRecordsInStep()
+{
+    TestDataRoot root(true);
+    QVERIFY2(root.ok(), qPrintable(root.error()));
+    auto state = root.loadedState();
+    QVERIFY(state);
+    LoadMGSettings(*state);
+    QVERIFY(LoadScaleBarcodeList(*state));
+    const QString plu = root.path() + QStringLiteral("Desc/PLU.dsc");
+    const QByteArray layout = FileBytes(plu);
+    auto stored = [&] { return ReadIniString("Setting", "PriceDecimalPlace", state->iniFile); };
+    OptionsInput in = EntriesOf(state->settings);
+
+    // A re-encode that stops (no record changed) is no success: the old
+    // settings are back in force and in the file, the run said why.
+    in.priceDecimalText = QStringLiteral("3");
+    QVERIFY(WriteFile(plu, "; no fields\r\n"));
+    OptionsOutcome o = AcceptOptions(*state, in);
+    QCOMPARE(o.status, OptionsOutcome::Failed);
+    QCOMPARE(state->settings.PriceDecimalPlace, 2);
+    QCOMPARE(stored(), QStringLiteral("2"));
+    QCOMPARE(root.ui.messages.size(), 1);
+
+    QVERIFY(WriteFile(plu, layout));
+    o = AcceptOptions(*state, in);
+    QCOMPARE(o.status, OptionsOutcome::Saved);
+    QVERIFY(o.reencoded);
+    QCOMPARE(stored(), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)

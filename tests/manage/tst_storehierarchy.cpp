@@ -5,10 +5,14 @@
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "encoding/Hierarchy.h"
+#include "encoding/RecordBuilder.h"
 #include "i18n/Language.h"
 #include "manage/StoreHierarchy.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <functional>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -69,6 +73,9 @@ private slots:
         QVERIFY2(m_root->ok(), qPrintable(m_root->error()));
         m_state = m_root->loadedState();
         QVERIFY(m_state);
+        // As the main window's load does.
+        LoadMGSettings(*m_state);
+        QVERIFY(LoadScaleBarcodeList(*m_state));
     }
     void cleanup()
     {
@@ -202,7 +209,7 @@ private slots:
         // discount rules, and its section links only.
         ui().answers.push_back(MsgResult::Ok);
         QCOMPARE(DeleteDepartment(state(), 2), DeleteOutcome::Deleted);
-        QCOMPARE(ui().progressSteps, 5); // one step per statement
+        QCOMPARE(ui().progressSteps, 6); // one step per statement
         QCOMPARE(count("DISCOUNT"), discounts - butcheryDiscounts);
         QCOMPARE(count("DEPT_SECT where DEPT_No=2"), 0);
         QCOMPARE(count("DEPT where DP_No=2") + count("MG where DP_No=2"), 0);
@@ -280,6 +287,58 @@ private slots:
         QCOMPARE(scalar("select MG_Name from MG where MG_No=1"), text("frmMain", "DefaultMainGroup"));
         QCOMPARE(MainGroupForNewPlu(state(), StoreNode::Department, 5), std::optional<qint32>(1));
         QCOMPARE(count("MG"), groups + 1);
+    }
+
+    void changesKeepRecordsCurrent()
+    {
+        // Every change of the hierarchy leaves each stored record as a run
+        // over all PLUs would build it, and the main-group settings hold
+        // every main group, in the same transaction.
+        state().now = [] { return QDateTime(QDate(2011, 3, 4), QTime(8, 0, 0)); };
+        qint32 last = 0;
+        // Twice: a record holds the update date the run before stored.
+        QVERIFY(CreatePLUData(state(), "ALL", last).completed && CreatePLUData(state(), "ALL", last).completed);
+        auto stored = [&] { return SqlColumn(state(), "select PLU_No||':'||ZentBinData from PLU order by PLU_No"); };
+        auto edit = [&](PropertyTarget target, qint32 no, const QString &newNumber) {
+            PropertyDialogModel m = editing(target, no);
+            PropertyValues v = m.values;
+            v.labelFormat = (v.labelFormat + 1) % int(m.labelFormatItems().size());
+            v.number = newNumber.isEmpty() ? v.number : newNumber;
+            return m.accept(v).status == PropertyOutcome::Saved;
+        };
+        const struct {
+            const char *what;
+            std::function<bool()> change;
+            int changedPlu;  // a PLU whose record must change (0: none)
+            int newGroupDept; // a department whose new main group must be known (0: none)
+        } changes[] = {
+            {"drag 201 into the bakery", [&] { return MoveMainGroup(state(), 201, 4); }, 124, 0},
+            {"store dialog", [&] { return edit(PropertyTarget::Store, 1, {}); }, 1, 0},
+            {"department dialog", [&] { return edit(PropertyTarget::Department, 4, {}); }, 291, 0},
+            {"main group renumbered", [&] { return edit(PropertyTarget::MainGroup, 301, "305"); }, 211, 0},
+            {"new PLU in a department without main groups", [&] {
+                 return run("insert into DEPT(DP_No,DP_Name,ST_No,BarFormat) values(6,'Fish',1,-1)")
+                     && MainGroupForNewPlu(state(), StoreNode::Department, 6).has_value();
+             }, 0, 6},
+            {"refresh builds the default department", [&] {
+                 StoreNode root;
+                 return run("delete from PLU") && run("delete from DEPT") && run("delete from MG")
+                     && BuildStoreTree(state(), root);
+             }, 0, 1},
+        };
+        for (const auto &c : changes) {
+            const QStringList before = stored();
+            QVERIFY2(c.change(), c.what);
+            const QStringList after = stored();
+            const QRegularExpression plu(QString("^%1:").arg(c.changedPlu));
+            QVERIFY2(!c.changedPlu || before.filter(plu) != after.filter(plu), c.what);
+            if (c.newGroupDept) {
+                const qint32 mg = scalar(QString("select MG_No from MG where DP_No=%1").arg(c.newGroupDept)).toInt();
+                QVERIFY2(state().enc.mgIndex.contains(mg), c.what);
+            }
+            QVERIFY(CreatePLUData(state(), "ALL", last).completed);
+            QVERIFY2(stored() == after, c.what);
+        }
     }
 
     void dialogLoad()

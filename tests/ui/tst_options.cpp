@@ -136,6 +136,16 @@ private slots:
         ClickMark(d.optConvertCodepage);
         ClickMark(d.optUpdateAll);
         QVERIFY(d.optUpdateAll->isChecked() && d.optConvertCodepage->isChecked());
+        // OK refuses what is no whole number, says why and stays open.
+        for (QLineEdit *field : {d.txtPLUPageSize, d.txtPriceDecimalPlace}) {
+            const QString kept = field->text();
+            field->setText("abc");
+            QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+            QVERIFY(d.isVisible() && d.cancelled());
+            QCOMPARE(ui().messages.last().icon, MsgIcon::Critical);
+            QCOMPARE(field->selectedText(), QStringLiteral("abc"));
+            field->setText(kept);
+        }
         QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
         QVERIFY(!d.isVisible());
         QVERIFY(d.cancelled());
