@@ -153,7 +153,7 @@ void TestRecordDecoder::recordRoundTrip()
         "PLU_EANData='2100123000001' where PLU_No=%2").arg(flags.join(u','), full)));
 
     qint32 last = 0;
-    QCOMPARE(CreatePLUData(*state, QStringLiteral("ALL"), last).failedPlus, QVector<qint32>());
+    QCOMPARE(CreatePLUData(*state, QStringLiteral("ALL"), last).failedPlus, QVector<qint64>());
     QHash<qint32, QByteArray> before;
     for (const QString &row : SqlColumn(*state, QStringLiteral("select PLU_No || ' ' || ZentBinData from PLU")))
         before.insert(row.section(u' ', 0, 0).toInt(), QByteArray::fromHex(row.section(u' ', 1).toLatin1()));
@@ -194,7 +194,7 @@ void TestRecordDecoder::recordRoundTrip()
         QVERIFY(!decoder.decode(wrong, &error));
     }
 
-    QCOMPARE(CreatePLUData(*state, QStringLiteral("ALL"), last).failedPlus, QVector<qint32>());
+    QCOMPARE(CreatePLUData(*state, QStringLiteral("ALL"), last).failedPlus, QVector<qint64>());
     QStringList differ;
     for (const QString &row : SqlColumn(*state, QStringLiteral("select PLU_No || ' ' || ZentBinData from PLU")))
         if (QByteArray::fromHex(row.section(u' ', 1).toLatin1()) != before.value(row.section(u' ', 0, 0).toInt()))
