@@ -18,6 +18,15 @@ int CtlEncode(AppState &state, const QStringList &args);
 // list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...] [a search]:
 // one page of the PLU list as CSV, page and page count on stderr
 int CtlList(AppState &state, const QStringList &args);
+// send, delete, receive, sync: one call of the scale communication component
+// (send: departments and main groups first) for the listed or the used
+// scales; one result line per scale on stdout. 0 when every scale is done
+// completely, 2 when any failed or left something out, 1 for a usage,
+// settings or database error.
+int CtlSend(AppState &state, const QStringList &args);
+int CtlDelete(AppState &state, const QStringList &args);
+int CtlReceive(AppState &state, const QStringList &args);
+int CtlSync(AppState &state, const QStringList &args);
 // plu get N: the PLU as one JSON object; plu save FILE|-: saves one object
 // or an array of them through the editor's save, one line per PLU
 int CtlPlu(AppState &state, const QStringList &args);

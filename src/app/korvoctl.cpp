@@ -32,6 +32,14 @@ const Command kCommands[] = {
     {"plu", "plu get N                  print PLU N as one JSON object\n"
             "  plu save FILE|-            save the PLUs of a JSON object or array (- for\n"
             "                             standard input), one line per PLU", &CtlPlu},
+    {"send", "send (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --dept N[,N...] | --all)\n"
+             "                             send PLUs (with departments and main groups) to scales", &CtlSend},
+    {"delete", "delete (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --all)\n"
+               "                             delete PLUs on scales", &CtlDelete},
+    {"receive", "receive (--scales IP[,IP...] | --all-scales)\n"
+                "                             read the scales' PLUs into RC_PLU", &CtlReceive},
+    {"sync", "sync (--scales IP[,IP...] | --all-scales) [--dept N[,N...] | --plu N[,N...]]\n"
+             "                             bring scales in line with the database", &CtlSync},
 };
 
 // Commands on a data root that need none of the start-up.

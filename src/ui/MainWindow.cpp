@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 #include "ui/WindowPlacement.h"
 
+#include "comm/TcpScaleComm.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
@@ -22,6 +23,7 @@
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
 #include "ui/RestoreSettingDialog.h"
+#include "ui/ScaleCommWindow.h"
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
@@ -131,6 +133,14 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     loadHierarchySettings();
     m_editorPane->setIdle();
 
+    // The scale communication component (g_dllZent); nothing is called on
+    // it here. A test of its callers may have put a recording one in place.
+    if (!state.scaleComm) {
+        m_ownComm = new TcpScaleComm(state, this);
+        state.scaleComm = m_ownComm;
+    }
+    m_commWindow = new ScaleCommWindow(state, state.scaleComm, this);
+
     connect(m_tree, &StoreTreePane::nodeSelectionChanged, this, [this] {
         updateCommands();
         if (QTreeWidgetItem *node = m_tree->selectedNode())
@@ -155,11 +165,15 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    if (m_ownComm && m_state.scaleComm == m_ownComm)
+        m_state.scaleComm = nullptr;
     // Children die after this body; their last signals must not reach us.
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         QObject::disconnect(child, nullptr, this, nullptr);
 }
+
+ScaleComm *MainWindow::scaleComm() const { return m_state.scaleComm; }
 
 // ---------------------------------------------------------------- load
 
@@ -824,6 +838,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_closed = true;
+    // A call to the scales still running ends first: its scales stop where
+    // they are and nothing more is stored once the databases close.
+    if (m_state.scaleComm && m_state.scaleComm->isBusy())
+        m_state.scaleComm->cancel();
     // Every step is attempted; a failing one does not stop the others.
     if (!isMinimized()) {
         const bool maximized = isMaximized() || isFullScreen();

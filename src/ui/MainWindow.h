@@ -26,6 +26,8 @@ class PluEditorPane;
 class PluListWidget;
 class PluListController;
 class QueryPane;
+class ScaleComm;
+class ScaleCommWindow;
 class SelectPane;
 class SignInProvider;
 class StoreTreePane;
@@ -64,6 +66,9 @@ public:
     SelectPane *selectPane() const { return m_selectPane; }
     PluEditorPane *editorPane() const { return m_editorPane; }
     FieldChooserWindow *fieldChooser() const { return m_fieldChooser; }
+    // g_dllZent and its progress and report window.
+    ScaleComm *scaleComm() const;
+    ScaleCommWindow *scaleCommWindow() const { return m_commWindow; }
 
     // BuildToolMenu: the fixed tools that exist, then the user tools.
     void rebuildToolsMenu();
@@ -151,6 +156,8 @@ private:
     SelectPane *m_selectPane = nullptr;
     PluEditorPane *m_editorPane = nullptr;
     FieldChooserWindow *m_fieldChooser = nullptr;
+    ScaleComm *m_ownComm = nullptr; // created here unless the state came with one
+    ScaleCommWindow *m_commWindow = nullptr;
 };
 
 } // namespace korvo
