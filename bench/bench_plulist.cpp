@@ -357,6 +357,11 @@ void measureStage(AppState &state, const Shell &shell, int reps, long *peakQuery
         m.page = browser.currentPage;
         m.pages = browser.pageCount;
         const QStringList statements = browser.pageQuery().lastStatements();
+        // The shell has not our SQL functions: it fails such statements at once.
+        if (statements.join(QLatin1Char(' ')).contains(QLatin1String("ContainsFolded"))) {
+            printRow(m);
+            return;
+        }
         m.shellMs = shell.time(statements, reps);
         // What one statement with LIMIT/OFFSET over the whole rows costs.
         const qint64 size = state.settings.PLUPageSize;

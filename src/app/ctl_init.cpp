@@ -1,11 +1,8 @@
 #include "app/CtlCommands.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
-#include "encoding/Hierarchy.h"
-#include "encoding/RecordBuilder.h"
+#include "core/Database.h"
+#include "core/DatabaseCheck.h"
 #include "startup/DataRoot.h"
-#include "startup/Startup.h"
 
 #include <QDir>
 #include <cstdio>
@@ -15,29 +12,32 @@ namespace korvo {
 int CtlInit(const QString &dataRoot, const QStringList &)
 {
     const QString root = QDir(dataRoot).absolutePath();
+    DataRootOptions options;
+    options.encodeRecords = true; // the demo PLUs can be sent at once
     QString error;
-    if (!CreateDataRoot(root, DataRootOptions{}, &error)) {
+    if (!CreateDataRoot(root, options, &error)) {
         std::fprintf(stderr, "korvoctl init: %s\n", qPrintable(error));
-        return 1;
-    }
-    // The demo PLUs get their scale records at once, so they can be sent.
-    ConsoleUserInterface ui;
-    AppState state(&ui);
-    state.setPaths(QString(), root);
-    state.userName = QStringLiteral("korvoctl");
-    if (!LoadSettings(state))
-        return 1;
-    const int before = state.reportedErrors.size();
-    LoadMGSettings(state); // the main window's load does this in the program
-    LoadScaleBarcodeList(state);
-    qint32 last = 0;
-    CreatePLUData(state, QStringLiteral("ALL"), last);
-    if (state.reportedErrors.size() != before) {
-        std::fprintf(stderr, "korvoctl init: the data root was built, but encoding reported errors\n");
         return 1;
     }
     std::printf("Data root ready: %s\n", qPrintable(QDir::toNativeSeparators(root)));
     return 0;
+}
+
+int CtlCheck(const QString &dataRoot)
+{
+    bool sound = true;
+    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
+        const QString name = DatabaseFileName(kind);
+        const QStringList problems = CheckDatabaseFile(QDir(dataRoot).filePath(QStringLiteral("Database/") + name));
+        if (problems.isEmpty())
+            std::printf("%s: ok\n", qPrintable(name));
+        for (const QString &p : problems)
+            std::printf("%s: %s\n", qPrintable(name), qPrintable(p));
+        sound = sound && problems.isEmpty();
+    }
+    if (!sound)
+        std::fprintf(stderr, "korvoctl check: damage found; restore the damaged files from a backup\n");
+    return sound ? 0 : 1;
 }
 
 } // namespace korvo

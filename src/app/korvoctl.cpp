@@ -4,6 +4,7 @@
 #include "app/CtlCommands.h"
 #include "core/AppState.h"
 #include "core/UserInterface.h"
+#include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "tools/ToolSession.h"
 
@@ -28,6 +29,17 @@ const Command kCommands[] = {
     {"list", "list [--dept N | --mg N] [--page P] [--sort COLUMN[:desc],...]\n"
              "       [--plu N | --item-code C | --ean E | --name TEXT]\n"
              "                             one page of the PLU list as CSV", &CtlList},
+    {"plu", "plu get N                  print PLU N as one JSON object\n"
+            "  plu save FILE|-            save the PLUs of a JSON object or array (- for\n"
+            "                             standard input), one line per PLU", &CtlPlu},
+    {"send", "send (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --dept N[,N...] | --all)\n"
+             "                             send PLUs (with departments and main groups) to scales", &CtlSend},
+    {"delete", "delete (--scales IP[,IP...] | --all-scales) (--plu N[,N...] | --all)\n"
+               "                             delete PLUs on scales", &CtlDelete},
+    {"receive", "receive (--scales IP[,IP...] | --all-scales)\n"
+                "                             read the scales' PLUs into RC_PLU", &CtlReceive},
+    {"sync", "sync (--scales IP[,IP...] | --all-scales) [--dept N[,N...] | --plu N[,N...]]\n"
+             "                             bring scales in line with the database", &CtlSync},
     {"import", "import FILE [--mode 0|1|2]  import a PLU CSV file (0 replace, 1 add, 2 merge)", &CtlImport},
     {"export", "export --scale IP [FILE]   the PLUs received from a scale as a CSV file", &CtlExport},
 };
@@ -46,7 +58,8 @@ void usage()
 {
     QTextStream err(stderr);
     err << "usage: korvoctl [--data-root DIR] COMMAND [ARGS]\n\n"
-        << "  init DIR                   build a new data root from the installation data\n";
+        << "  init DIR                   build a new data root from the installation data\n"
+        << "  check                      full integrity check of the three databases\n";
     for (const Command &c : kCommands)
         err << "  " << c.usage << "\n";
     for (const Command &c : kToolCommands)
@@ -97,19 +110,36 @@ int main(int argc, char **argv)
         state.userName = QStringLiteral("korvoctl");
         return c.run(state, args);
     }
+
+    ConsoleUserInterface ui;
+    AppState state(&ui);
+    if (dataRoot.isEmpty())
+        state.setPaths(QCoreApplication::applicationDirPath(), QString());
+    else
+        state.setPaths(QString(), QDir(dataRoot).absolutePath());
+    state.userName = QStringLiteral("korvoctl");
+    if (command == QLatin1String("check")) {
+        if (!args.isEmpty()) {
+            usage();
+            return 2;
+        }
+        return CtlCheck(state.dataPath);
+    }
+
     for (const Command &c : kCommands) {
         if (command != QLatin1String(c.name))
             continue;
-        ConsoleUserInterface ui;
-        AppState state(&ui);
-        if (dataRoot.isEmpty())
-            state.setPaths(QCoreApplication::applicationDirPath(), QString());
-        else
-            state.setPaths(QString(), QDir(dataRoot).absolutePath());
-        state.userName = QStringLiteral("korvoctl");
-        if (!QFileInfo::exists(state.iniFile)) {
-            std::fprintf(stderr, "korvoctl: no data root at %s (run \"korvoctl init DIR\" first)\n",
-                         qPrintable(QDir::toNativeSeparators(state.dataPath)));
+        // Nothing here builds a data root: that is init's work alone.
+        QStringList missing;
+        const DataRootContent content = InspectDataRoot(state.dataPath, &missing);
+        if (content != DataRootContent::Complete || !QFileInfo::exists(state.iniFile)) {
+            if (!QFileInfo::exists(state.iniFile))
+                missing.prepend(QStringLiteral("Korvo2005.INI"));
+            std::fprintf(stderr,
+                         "korvoctl: %s is no %sdata root (%s missing); build one with \"korvoctl init DIR\"\n",
+                         qPrintable(QDir::toNativeSeparators(state.dataPath)),
+                         content == DataRootContent::None ? "" : "complete ",
+                         qPrintable(missing.join(QStringLiteral(", "))));
             return 1;
         }
         if (!LoadSettings(state))

@@ -2,11 +2,9 @@
 // start-up, then the main window.
 
 #include "core/AppState.h"
-#include "core/Database.h"
 #include "core/IniFile.h"
+#include "core/Log.h"
 #include "core/Settings.h"
-#include "encoding/RecordBuilder.h"
-#include "startup/DataRoot.h"
 #include "startup/Startup.h"
 #include "ui/MainWindow.h"
 #include "ui/QtTranslations.h"
@@ -22,19 +20,6 @@
 
 using namespace korvo;
 
-namespace {
-
-bool HasAnyDatabase(const QString &dataRoot)
-{
-    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
-        if (QFileInfo::exists(dataRoot + QStringLiteral("Database/") + DatabaseFileName(kind)))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -47,9 +32,9 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption dataRootOption(
         QStringLiteral("data-root"),
-        QStringLiteral("Data root (settings file, Database, Desc); built with demo data when it has no databases. "
-                       "Default: the parent of the program's folder, or the user's data folder when that "
-                       "has no settings file."),
+        QStringLiteral("Data root (settings file, Database, Desc). A folder without databases is "
+                       "offered a new data root with a demo shop. Default: the parent of the program's "
+                       "folder, or the user's data folder when that has no settings file."),
         QStringLiteral("DIR"));
     parser.addOption(dataRootOption);
     parser.process(app);
@@ -66,26 +51,14 @@ int main(int argc, char *argv[])
             chosenRoot = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                 + QStringLiteral("/Korvo2005");
     }
-    if (!chosenRoot.isEmpty()) {
-        const QString dataRoot = QDir(chosenRoot).absolutePath() + QLatin1Char('/');
-        QDir().mkpath(dataRoot);
-        state.setPaths(QString(), dataRoot);
-    }
+    if (!chosenRoot.isEmpty())
+        state.setPaths(QString(), QDir(chosenRoot).absolutePath());
 
-    // One copy per data root; a second one leaves without a trace.
-    QLockFile lock(state.lockFilePath());
-    if (!lock.tryLock(0))
-        return 0;
-
-    const bool freshRoot = !chosenRoot.isEmpty() && !HasAnyDatabase(state.dataPath);
-    if (freshRoot) {
-        DataRootOptions options;
-        options.demoRows = true;
-        QString error;
-        if (!CreateDataRoot(state.dataPath, options, &error)) {
-            ui.message(error, AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
-            return 1;
-        }
+    std::unique_ptr<QLockFile> lock;
+    switch (PrepareDataRoot(state, !chosenRoot.isEmpty(), &lock)) {
+    case StartStep::Go: break;
+    case StartStep::EndQuietly: return 0;
+    case StartStep::Fail: return 1;
     }
 
     // Qt's own buttons, every sign-in (also after Logout) and the main window
@@ -94,21 +67,17 @@ int main(int argc, char *argv[])
     const QString language =
         LanguageFromSetting(ReadIniString(QStringLiteral("Setting"), QStringLiteral("Language"), state.iniFile));
     InstallQtTranslations(language);
-    DialogSignInProvider signIn(state.dataPath, &ui, language);
+    DialogSignInProvider signIn(state.dataPath, &ui, language, [&state](const QString &line) {
+        RestartDayLog(state);
+        WriteLog(state, line);
+    });
     const QString name = signIn.show();
     if (name.isEmpty())
-        return 0;
+        return signIn.failed() ? 1 : 0;
     if (!StartSession(state, name))
         return 1;
 
     MainWindow window(state, &signIn);
     window.show();
-    if (freshRoot) {
-        // The demo PLUs get their scale records, as "korvoctl init" gives them;
-        // the window has resolved the hierarchy settings the records need.
-        qint32 last = 0;
-        CreatePLUData(state, QStringLiteral("ALL"), last);
-        window.refreshPluList();
-    }
     return QApplication::exec();
 }

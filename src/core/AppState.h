@@ -21,6 +21,7 @@ class QSettings;
 
 namespace korvo {
 
+class ScaleComm;
 class UserInterface;
 
 struct ReportedError {
@@ -57,6 +58,7 @@ public:
 
     QString userName;
     bool isAdministrator = false;
+    bool logRestarted = false; // the day's log was emptied for this start
 
     // Error reporting.
     QString errorSource;
@@ -76,6 +78,10 @@ public:
     CodepageTable cpCyrillic{};
     bool codepagesLoaded = false;
     QSet<QChar> unmappableReported; // characters already reported this run
+
+    // g_dllZent: the scale communication component, created by the main
+    // window's load (or set by a test of its callers) and owned there.
+    ScaleComm *scaleComm = nullptr;
 
     // Per-user settings store for window positions (native format,
     // organisation and application = appTitle()). The store is already in

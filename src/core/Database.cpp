@@ -1,6 +1,8 @@
 #include "core/Database.h"
 
 #include "core/AppState.h"
+#include "core/CaseFold.h"
+#include "core/DatabaseCheck.h"
 #include "core/ErrorReporter.h"
 #include "core/Values.h"
 
@@ -256,6 +258,9 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
     if (fi.size() == 0)
         return fail(QStringLiteral("The database file %1 is empty").arg(path));
 
+    // Decided before the open, which may replay a write-ahead log.
+    const bool mustCheck = !ClosedCleanly(fi.absoluteFilePath());
+
     removeConnection(connectionName);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(fi.absoluteFilePath());
@@ -275,6 +280,17 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
                             .arg(path, why));
         }
         q.finish();
+        // A file changed behind our back (a crash, another program) may have
+        // damaged pages or indexes: writing to it would spread the damage.
+        if (mustCheck) {
+            if (const QStringList problems = CheckDatabase(db, false); !problems.isEmpty()) {
+                q = QSqlQuery();
+                db = QSqlDatabase();
+                return fail(QStringLiteral("The database file %1 is damaged: %2\nRestore it from a "
+                                           "backup; \"korvoctl check\" lists every problem.")
+                                .arg(path, problems.first()));
+            }
+        }
         for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA foreign_keys=OFF"}) {
             if (!q.exec(QString::fromLatin1(pragma))) {
                 const QString why = q.lastError().text();
@@ -285,6 +301,11 @@ QSqlDatabase OpenDatabaseFile(const QString &connectionName, const QString &path
             }
             q.finish();
         }
+    }
+    if (!RegisterFoldFunctions(db)) {
+        db = QSqlDatabase();
+        return fail(QStringLiteral("Cannot prepare the database file %1: the text functions are missing")
+                        .arg(path));
     }
     if (error)
         error->clear();
@@ -327,8 +348,15 @@ bool InitDBConnection(AppState &state)
 
 void CloseDBConnections(AppState &state)
 {
-    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users})
-        removeConnection(ConnectionName(state, kind));
+    for (DbKind kind : {DbKind::Language, DbKind::Main, DbKind::Users}) {
+        const QString name = ConnectionName(state, kind);
+        const QString path = QSqlDatabase::contains(name)
+            ? QSqlDatabase::database(name, false).databaseName()
+            : QString();
+        removeConnection(name);
+        if (!path.isEmpty())
+            RecordCleanClose(path);
+    }
     state.dbOpen = false;
 }
 

@@ -172,4 +172,26 @@ QByteArray ToCodepage(AppState &state, const QString &text, const QByteArray &co
     return out;
 }
 
+qsizetype CodepageByteCount(const AppState &state, const QString &text)
+{
+    qsizetype ascii = 0;
+    while (ascii < text.size() && text.at(ascii).unicode() < 0x80)
+        ++ascii;
+    if (ascii == text.size())
+        return ascii;
+    QByteArray name = state.settings.Codepage.trimmed().toLatin1();
+    if (name.isEmpty() || !QStringEncoder(name.constData()).isValid())
+        name = QByteArrayLiteral("windows-1252");
+    qsizetype bytes = ascii;
+    for (qsizetype i = ascii; i < text.size();) {
+        const qsizetype len =
+            (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+        QStringEncoder enc(name.constData(), QStringEncoder::Flag::Stateless);
+        const QByteArray out = enc.encode(QStringView(text).mid(i, len));
+        bytes += enc.hasError() || out.isEmpty() ? 1 : out.size();
+        i += len;
+    }
+    return bytes;
+}
+
 } // namespace korvo

@@ -19,4 +19,9 @@ QByteArray ToSystemCodepage(AppState &state, const QString &text);
 // The same in the named code page.
 QByteArray ToCodepage(AppState &state, const QString &text, const QByteArray &codepage);
 
+// Bytes the text takes in the system code page, without reporting anything:
+// for limits measured while the operator types. A character the code page
+// cannot hold counts as the one "?" it would be sent as.
+qsizetype CodepageByteCount(const AppState &state, const QString &text);
+
 } // namespace korvo

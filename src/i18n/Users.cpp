@@ -1,6 +1,7 @@
 #include "i18n/Users.h"
 
 #include "core/Database.h"
+#include "core/DatabaseCheck.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -101,6 +102,8 @@ UserDirectory::~UserDirectory()
             db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
+    if (m_open)
+        RecordCleanClose(m_path);
 }
 
 bool UserDirectory::isEmpty()

@@ -116,7 +116,8 @@ std::optional<SearchCondition> PluBrowser::searchCondition(PluSearchKind kind, c
         const QString n = text.trimmed();
         if (n.isEmpty())
             return std::nullopt;
-        c.where = QStringLiteral("PLU_Commodity like'%%") + SqlEscape(n) + QStringLiteral("%%'");
+        // LIKE ignores case for ASCII letters only: "äpfel" must find "ÄPFEL".
+        c.where = QStringLiteral("ContainsFolded(PLU_Commodity,'") + SqlEscape(n) + QStringLiteral("')");
         break;
     }
     }

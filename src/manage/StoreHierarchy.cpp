@@ -58,51 +58,6 @@ QString plainCaption(AppState &state, const QString &key)
     return s.trimmed();
 }
 
-// Runs the statements of a change of the hierarchy in one transaction with
-// progress between them, and in the same transaction the resolved
-// main-group settings and the records of the PLUs they touch. False after a
-// reported failure; nothing of them stays then.
-bool runInTransaction(AppState &state, const QString &source, const QString &caption,
-                      const QStringList &statements)
-{
-    bool ok = true;
-    {
-        Transaction tx(state);
-        if (!tx.active()) {
-            state.errorSource = source;
-            ReportError(state, QStringLiteral("The database cannot start a transaction: ")
-                                   + DatabaseErrorText(tx.error()));
-            return false;
-        }
-        UserInterface *ui = state.ui;
-        if (ui && !caption.isEmpty())
-            ui->progressBegin(caption, int(statements.size()));
-        for (int i = 0; i < statements.size() && ok; ++i) {
-            auto q = QueryKorvoDB(state, statements.at(i));
-            ok = q.has_value();
-            if (q)
-                q->finish();
-            if (ui && !caption.isEmpty())
-                ui->progressStep(i + 1, {});
-        }
-        if (ui && !caption.isEmpty())
-            ui->progressEnd();
-        // A stored record that no longer matches its PLU is wrong data
-        // waiting to be sent.
-        ok = ok && ReencodeAfterHierarchyChange(state);
-        if (ok && !tx.commit()) {
-            state.errorSource = source;
-            ReportError(state, QStringLiteral("The changes could not be committed: ")
-                                   + DatabaseErrorText(tx.error()));
-            ok = false;
-        }
-    }
-    // The tables were read inside the transaction that was rolled back.
-    if (!ok)
-        LoadMGSettings(state);
-    return ok;
-}
-
 // A main group the program creates by itself passes all its label and
 // barcode settings up to its department (BarFormat -1): with null settings
 // it would decide itself with zeros that match no barcode format.
@@ -127,7 +82,7 @@ bool createDefaultDepartment(AppState &state, qint32 storeNo)
             + QLatin1Char(',') + num(storeNo) + QStringLiteral(",0,0,0,-1,'EAN',0)"),
         insertDefaultMainGroupSql(state, mgNo, dpNo),
     };
-    return runInTransaction(state, QStringLiteral("BuildStoreTree"), {}, statements);
+    return RunInTransaction(state, QStringLiteral("BuildStoreTree"), {}, statements);
 }
 
 struct NumberedName {
@@ -161,6 +116,67 @@ StoreNode makeNode(StoreNode::Kind kind, qint32 number, const QString &text)
 }
 
 } // namespace
+
+bool RunInTransaction(AppState &state, const QString &source, const QString &caption,
+                      const QStringList &statements, bool hierarchyChanges)
+{
+    bool ok = true;
+    {
+        Transaction tx(state);
+        if (!tx.active()) {
+            state.errorSource = source;
+            ReportError(state, QStringLiteral("The database cannot start a transaction: ")
+                                   + DatabaseErrorText(tx.error()));
+            return false;
+        }
+        UserInterface *ui = state.ui;
+        if (ui && !caption.isEmpty())
+            ui->progressBegin(caption, int(statements.size()));
+        for (int i = 0; i < statements.size() && ok; ++i) {
+            auto q = QueryKorvoDB(state, statements.at(i));
+            ok = q.has_value();
+            if (q)
+                q->finish();
+            if (ui && !caption.isEmpty())
+                ui->progressStep(i + 1, {});
+        }
+        if (ui && !caption.isEmpty())
+            ui->progressEnd();
+        // A stored record that no longer matches its PLU is wrong data
+        // waiting to be sent.
+        ok = ok && (!hierarchyChanges || ReencodeAfterHierarchyChange(state));
+        if (ok && !tx.commit()) {
+            state.errorSource = source;
+            ReportError(state, QStringLiteral("The changes could not be committed: ")
+                                   + DatabaseErrorText(tx.error()));
+            ok = false;
+        }
+    }
+    // The tables were read inside the transaction that was rolled back.
+    if (!ok && hierarchyChanges)
+        LoadMGSettings(state);
+    return ok;
+}
+
+QStringList LabelFormatItems(AppState &state)
+{
+    QStringList items;
+    if (auto q = QueryKorvoDB(state, QStringLiteral("select LBF_Code,LBF_Name from LABELFORMAT order by LBF_Code"))) {
+        while (q->next())
+            items << columnText(q->value(0)) + QStringLiteral(": ") + q->value(1).toString();
+        q->finish();
+    }
+    return items;
+}
+
+QStringList BarcodeFormatItems(const AppState &state)
+{
+    QStringList items;
+    const QVector<BarcodeListEntry> &codes = state.enc.barcodeList;
+    for (int i = 0; i < codes.size(); ++i)
+        items << num(i) + QStringLiteral(" : ") + codes[i].BAR_Type + QStringLiteral(" : ") + codes[i].Descriptions;
+    return items;
+}
 
 QString StoreNodeKey(StoreNode::Kind kind, qint32 number)
 {
@@ -236,6 +252,17 @@ bool BuildStoreTree(AppState &state, StoreNode &root)
 
 bool RenameStoreNode(AppState &state, StoreNode::Kind kind, qint32 number, const QString &text)
 {
+    // What the property dialogs refuse, the tree refuses with their words.
+    if (text.trimmed().isEmpty() && kind != StoreNode::None) {
+        const auto [owner, key] = kind == StoreNode::Store
+            ? std::pair{"frmStoreProperty", "msgStoreNameError"}
+            : kind == StoreNode::Department ? std::pair{"frmDeptProperty", "msgDeptNameError"}
+                                            : std::pair{"frmMainGroupProperty", "msgMGNameError"};
+        if (state.ui)
+            state.ui->message(GetLangString(state, QLatin1String(owner), QLatin1String(key)),
+                              AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
+        return false;
+    }
     QString sql;
     switch (kind) {
     case StoreNode::Store:
@@ -274,7 +301,7 @@ DeleteOutcome confirmAndDelete(AppState &state, qint32 no, qint32 protectedNo,
                              MsgResult::Cancel)
             != MsgResult::Ok)
         return DeleteOutcome::Cancelled;
-    return runInTransaction(state, source, plainCaption(state, QLatin1String(captionKey)), statements)
+    return RunInTransaction(state, source, plainCaption(state, QLatin1String(captionKey)), statements)
         ? DeleteOutcome::Deleted
         : DeleteOutcome::Failed;
 }
@@ -287,9 +314,13 @@ DeleteOutcome DeleteDepartment(AppState &state, qint32 dpNo)
     return confirmAndDelete(
         state, dpNo, kProtectedDepartment, "msgDelDFUDeptWarning", "msgDelDeptWarning",
         "mnuID_MENU_EDIT_DEL_DEPT", QStringLiteral("DeleteDepartment (") + n + QLatin1Char(')'),
-        // The discount rules and section links of what goes would otherwise
-        // be inherited by a later PLU or department of the same number.
-        {QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG in "
+        // Main group 997 is never deleted: if it ever landed here it goes
+        // home with its PLUs first. The discount rules and section links of
+        // what goes would otherwise be inherited by a later PLU or
+        // department of the same number.
+        {QStringLiteral("update MG set DP_No=") + num(kProtectedDepartment) + QStringLiteral(" where MG_No=")
+             + num(kProtectedMainGroup) + QStringLiteral(" and DP_No=") + n,
+         QStringLiteral("delete from DISCOUNT where PLU_No in ( select PLU_No from PLU where PLU_MG in "
                         "( select MG_No from MG where DP_NO=") + n + QStringLiteral(" ) )"),
          QStringLiteral("delete from PLU where PLU_MG in ( select MG_No from MG where DP_NO=") + n
              + QStringLiteral(" )"),
@@ -325,7 +356,14 @@ DropTarget ResolveDropTarget(qint32 ownDepartmentNo, const DropHover &hover)
 
 bool MoveMainGroup(AppState &state, qint32 mgNo, qint32 dpNo)
 {
-    return runInTransaction(state, QStringLiteral("MoveMainGroup (%1, %2)").arg(mgNo).arg(dpNo), {},
+    // 997 belongs to department 97; it may only go back there.
+    if (mgNo == kProtectedMainGroup && dpNo != kProtectedDepartment) {
+        if (state.ui)
+            state.ui->message(GetLangString(state, kMainOwner, QStringLiteral("msgMoveDFUMGWarning")),
+                              AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+        return false;
+    }
+    return RunInTransaction(state, QStringLiteral("MoveMainGroup (%1, %2)").arg(mgNo).arg(dpNo), {},
                             {QStringLiteral("update mg set DP_No=") + num(dpNo)
                              + QStringLiteral(" where MG_No=") + num(mgNo)});
 }
@@ -351,7 +389,7 @@ std::optional<qint32> MainGroupForNewPlu(AppState &state, StoreNode::Kind kind, 
     const qint32 mgNo = FindMinUnusedID(state, QStringLiteral("MG"), QStringLiteral("MG_No"));
     if (mgNo < 1)
         return std::nullopt;
-    if (!runInTransaction(state, QStringLiteral("MainGroupForNewPlu (%1)").arg(number), {},
+    if (!RunInTransaction(state, QStringLiteral("MainGroupForNewPlu (%1)").arg(number), {},
                           {insertDefaultMainGroupSql(state, mgNo, number)}))
         return std::nullopt;
     return mgNo;
@@ -435,17 +473,9 @@ void PropertyDialogModel::load()
     rowFound = true;
     m_barcodeFlagItems =
         SplitItemList(GetLangString(m_state, QStringLiteral("frmPLUEditor"), QStringLiteral("BarcodeFlagComboBox")));
-    m_barcodeFormatItems.clear();
     const QVector<BarcodeListEntry> &codes = m_state.enc.barcodeList;
-    for (int i = 0; i < codes.size(); ++i)
-        m_barcodeFormatItems << num(i) + QStringLiteral(" : ") + codes[i].BAR_Type + QStringLiteral(" : ")
-                + codes[i].Descriptions;
-    m_labelFormatItems.clear();
-    if (auto q = QueryKorvoDB(m_state, QStringLiteral("select LBF_Code,LBF_Name from LABELFORMAT order by LBF_Code"))) {
-        while (q->next())
-            m_labelFormatItems << columnText(q->value(0)) + QStringLiteral(": ") + q->value(1).toString();
-        q->finish();
-    }
+    m_barcodeFormatItems = BarcodeFormatItems(m_state);
+    m_labelFormatItems = LabelFormatItems(m_state);
 
     values = PropertyValues();
     const TableNames t = tableOf(m_target);
@@ -648,7 +678,7 @@ bool PropertyDialogModel::save(const PropertyValues &v, qint32 newNo)
         }
         break;
     }
-    return runInTransaction(m_state, source, caption, statements);
+    return RunInTransaction(m_state, source, caption, statements);
 }
 
 PropertyOutcome PropertyDialogModel::accept(const PropertyValues &v)

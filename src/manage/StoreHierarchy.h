@@ -54,8 +54,9 @@ StoreNode::Kind StoreNodeKindOfKey(const QString &key);
 // database failure; root then holds what could be read.
 bool BuildStoreTree(AppState &state, StoreNode &root);
 
-// Writes the new name of a store, department or main group node. False
-// after a reported failure.
+// Writes the new name of a store, department or main group node. A name of
+// blanks is refused as the property dialogs refuse it (critical box with the
+// dialog's key). False after a refusal or a reported failure.
 bool RenameStoreNode(AppState &state, StoreNode::Kind kind, qint32 number, const QString &text);
 
 // Names given to departments and main groups the program creates.
@@ -73,7 +74,8 @@ enum class DeleteOutcome {
 // ("msgDelDFUDeptWarning" / "msgDelDFUMGWarning", titled with the
 // application title), ask "msgDelDeptWarning" / "msgDelMGWarning" (OK and
 // Cancel, Cancel preselected), then delete the PLUs, main groups and the
-// department in one transaction.
+// department in one transaction. Main group 997, should it be in the
+// department, goes back to department 97 with its PLUs instead.
 DeleteOutcome DeleteDepartment(AppState &state, qint32 dpNo);
 DeleteOutcome DeleteMainGroup(AppState &state, qint32 mgNo);
 
@@ -95,6 +97,8 @@ struct DropTarget {
 DropTarget ResolveDropTarget(qint32 ownDepartmentNo, const DropHover &hover);
 
 // "update mg set DP_No=…": moves main group mgNo into department dpNo.
+// Main group 997 only goes to department 97; elsewhere it is refused with
+// the exclamation box "msgMoveDFUMGWarning".
 bool MoveMainGroup(AppState &state, qint32 mgNo, qint32 dpNo);
 
 // The main group a new PLU goes into: the selected main group itself; for a
@@ -199,5 +203,19 @@ std::optional<qint32> ParsePositiveNumber(const QString &text, qint32 max = 2147
 
 // A flag code: exactly one character, a figure 0 to 9.
 bool IsValidFlagCode(const QString &text);
+
+// Items of the label-format lists ("LBF_Code: LBF_Name" by code) and of the
+// barcode-format lists (position in state.enc.barcodeList " : " BAR_Type
+// " : " Descriptions), shared by the property dialogs and the PLU editor.
+QStringList LabelFormatItems(AppState &state);
+QStringList BarcodeFormatItems(const AppState &state);
+
+// Runs statements in one transaction, with progress between them when a
+// caption is given. With hierarchyChanges the resolved main-group settings
+// are reloaded and the records of the PLUs they touch re-encoded in the same
+// transaction. False after a reported failure (source as given); nothing of
+// them stays then.
+bool RunInTransaction(AppState &state, const QString &source, const QString &caption,
+                      const QStringList &statements, bool hierarchyChanges = true);
 
 } // namespace korvo

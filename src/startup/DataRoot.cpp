@@ -1,6 +1,11 @@
 #include "startup/DataRoot.h"
 
+#include "core/AppState.h"
 #include "core/Database.h"
+#include "core/DatabaseCheck.h"
+#include "encoding/Hierarchy.h"
+#include "encoding/RecordBuilder.h"
+#include "startup/Startup.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,31 +195,70 @@ bool LoadRowsFile(const QString &connectionName, const QString &table, const QSt
     return loadRows(db, table, QString::fromUtf8(f.readAll()), tsvPath, error);
 }
 
-bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QString *error)
+DataRootContent InspectDataRoot(const QString &dataRoot, QStringList *missing)
 {
-    QDir root(dataRoot);
-    const QString dbDir = root.filePath(QStringLiteral("Database"));
+    QStringList absent;
     for (DbKind k : {DbKind::Language, DbKind::Main, DbKind::Users}) {
-        const QString p = QDir(dbDir).filePath(DatabaseFileName(k));
-        if (QFileInfo::exists(p)) {
-            *error = QStringLiteral("\"%1\" exists already; a data root is never overwritten")
-                         .arg(QDir::toNativeSeparators(p));
-            return false;
-        }
+        if (!QFileInfo(QDir(dataRoot).filePath(QStringLiteral("Database/") + DatabaseFileName(k))).isFile())
+            absent << DatabaseFileName(k);
     }
+    if (missing)
+        *missing = absent;
+    return absent.isEmpty() ? DataRootContent::Complete
+        : absent.size() == 3 ? DataRootContent::None
+                             : DataRootContent::Partial;
+}
+
+namespace {
+
+// Every PLU of the root in its building place gets its scale record, as a
+// save in the program gives it.
+bool encodeRecords(const QString &root, QString *error)
+{
+    AppState state; // no one to ask: reports are collected
+    state.setPaths(QString(), root);
+    state.userName = QStringLiteral("init");
+    const bool loaded = LoadSettings(state);
+    if (loaded) {
+        LoadMGSettings(state);
+        LoadScaleBarcodeList(state);
+        qint32 last = 0;
+        CreatePLUData(state, QStringLiteral("ALL"), last);
+    }
+    if (loaded && state.reportedErrors.isEmpty())
+        return true;
+    const ReportedError first = state.reportedErrors.value(0);
+    *error = QStringLiteral("The PLUs of the new data root could not be encoded: %1: %2")
+                 .arg(first.source, first.description);
+    return false;
+}
+
+bool build(const QString &root, const QString &existing, const DataRootOptions &options,
+           QString *error)
+{
+    QDir dir(root);
     for (const char *sub : {"Database", "Desc", "Bin"}) {
-        if (!root.mkpath(QLatin1String(sub))) {
+        if (!dir.mkpath(QLatin1String(sub))) {
             *error = QStringLiteral("Cannot create the folder \"%1\"")
-                         .arg(QDir::toNativeSeparators(root.filePath(QLatin1String(sub))));
+                         .arg(QDir::toNativeSeparators(dir.filePath(QLatin1String(sub))));
             return false;
         }
     }
-    if (!copyResource(QStringLiteral("Korvo2005.INI"), root.filePath(QStringLiteral("Korvo2005.INI")), error))
-        return false;
-    for (const char *dsc : {"PLU.dsc", "PLU_STATUS.dsc", "DISCOUNT.dsc"}) {
-        if (!copyResource(QStringLiteral("desc/") + QLatin1String(dsc),
-                          root.filePath(QStringLiteral("Desc/") + QLatin1String(dsc)), error))
+    QStringList files{QStringLiteral("Korvo2005.INI")};
+    for (const char *dsc : {"PLU.dsc", "PLU_STATUS.dsc", "DISCOUNT.dsc"})
+        files << QStringLiteral("Desc/") + QLatin1String(dsc);
+    for (const QString &f : std::as_const(files)) {
+        // The target's own file is the one the root will use.
+        const QString own = existing.isEmpty() ? QString() : QDir(existing).filePath(f);
+        if (!own.isEmpty() && QFileInfo(own).isFile()) {
+            if (!QFile::copy(own, dir.filePath(f))) {
+                *error = QStringLiteral("Cannot copy \"%1\"").arg(QDir::toNativeSeparators(own));
+                return false;
+            }
+        } else if (!copyResource(QString(f).replace(QStringLiteral("Desc/"), QStringLiteral("desc/")),
+                                 dir.filePath(f), error)) {
             return false;
+        }
     }
 
     QList<QPair<QString, QString>> mainRows;
@@ -224,6 +268,7 @@ bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QSt
         for (const char *t : kDemoTables)
             mainRows.append({QLatin1String(t), QStringLiteral("rows/main/%1.tsv").arg(QLatin1String(t))});
     }
+    const QString dbDir = dir.filePath(QStringLiteral("Database"));
     const QString usersPath = QDir(dbDir).filePath(DatabaseFileName(DbKind::Users));
     const bool ok =
         buildDatabase(QDir(dbDir).filePath(DatabaseFileName(DbKind::Language)),
@@ -232,15 +277,101 @@ bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QSt
         && buildDatabase(QDir(dbDir).filePath(DatabaseFileName(DbKind::Main)),
                          QStringLiteral("schema/main.sql"), mainRows, error)
         && buildDatabase(usersPath, QStringLiteral("schema/users.sql"), {}, error);
-    if (!ok) {
-        // All or nothing: a half-built root would be refused by the next try.
-        for (DbKind k : {DbKind::Language, DbKind::Main, DbKind::Users})
-            QFile::remove(QDir(dbDir).filePath(DatabaseFileName(k)));
+    if (!ok)
         return false;
-    }
     // Password hashes are nobody else's business.
     QFile::setPermissions(usersPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return true;
+    for (DbKind k : {DbKind::Language, DbKind::Main, DbKind::Users})
+        RecordCleanClose(QDir(dbDir).filePath(DatabaseFileName(k)));
+    return !options.encodeRecords || encodeRecords(root, error);
+}
+
+bool moveInto(const QString &from, const QString &to, QString *error)
+{
+    if (QDir().rename(from, to))
+        return true;
+    *error = QStringLiteral("Cannot move \"%1\" to \"%2\"")
+                 .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to));
+    return false;
+}
+
+// The built root's parts into an existing folder, keeping what it holds.
+// The databases come last: until they are there, the folder is no root.
+bool install(const QString &built, const QString &target, QString *error)
+{
+    QDir from(built), to(target);
+    for (const char *entry : {"Korvo2005.INI", "Desc", "Bin"}) {
+        const QString name = QLatin1String(entry);
+        if (!to.exists(name)) {
+            if (!moveInto(from.filePath(name), to.filePath(name), error))
+                return false;
+        } else if (name == QLatin1String("Desc")) {
+            for (const QString &f : QDir(from.filePath(name)).entryList(QDir::Files)) {
+                const QString dsc = name + QLatin1Char('/') + f;
+                if (!to.exists(dsc) && !moveInto(from.filePath(dsc), to.filePath(dsc), error))
+                    return false;
+            }
+        }
+    }
+    // The databases arrive together in one rename of their folder. What a
+    // Database folder there holds already goes into the new one first; side
+    // files of our database names ("-wal", "-shm", ...) are left-overs of
+    // other files and would be replayed into the new ones: they go.
+    const QString db = QStringLiteral("Database");
+    const QDir old(to.filePath(db));
+    if (old.exists()) {
+        for (const QString &f : old.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            bool sideFile = false;
+            for (DbKind k : {DbKind::Language, DbKind::Main, DbKind::Users})
+                sideFile = sideFile || f.startsWith(DatabaseFileName(k) + QLatin1Char('-'));
+            const QString path = old.filePath(f);
+            if (!sideFile) {
+                if (!moveInto(path, from.filePath(db + QLatin1Char('/') + f), error))
+                    return false;
+            } else if (!QFile::remove(path)) {
+                *error = QStringLiteral("Cannot remove \"%1\"").arg(QDir::toNativeSeparators(path));
+                return false;
+            }
+        }
+        if (!to.rmdir(db)) {
+            *error = QStringLiteral("Cannot replace the folder \"%1\"").arg(QDir::toNativeSeparators(old.path()));
+            return false;
+        }
+    }
+    return moveInto(from.filePath(db), to.filePath(db), error);
+}
+
+} // namespace
+
+bool CreateDataRoot(const QString &dataRoot, const DataRootOptions &options, QString *error)
+{
+    const QFileInfo ti(QDir::cleanPath(QFileInfo(dataRoot).absoluteFilePath()));
+    const QString target = ti.absoluteFilePath();
+    if (InspectDataRoot(target) != DataRootContent::None) {
+        *error = QStringLiteral("\"%1\" holds databases already; a data root is never overwritten")
+                     .arg(QDir::toNativeSeparators(QDir(target).filePath(QStringLiteral("Database"))));
+        return false;
+    }
+    if (ti.exists() && !ti.isDir()) {
+        *error = QStringLiteral("\"%1\" is a file, not a folder").arg(QDir::toNativeSeparators(target));
+        return false;
+    }
+    const bool exists = ti.exists();
+    // Left-overs of builds that were killed go first.
+    const QString prefix = exists ? QStringLiteral(".building-")
+                                  : QStringLiteral(".") + ti.fileName() + QStringLiteral(".building-");
+    const QDir place(exists ? target : ti.absolutePath());
+    for (const QString &old : place.entryList({prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden))
+        QDir(place.filePath(old)).removeRecursively();
+    const QString built = place.filePath(prefix + QUuid::createUuid().toString(QUuid::Id128));
+    bool ok = QDir().mkpath(built);
+    if (!ok)
+        *error = QStringLiteral("Cannot create the folder \"%1\"").arg(QDir::toNativeSeparators(built));
+    ok = ok && build(built, exists ? target : QString(), options, error);
+    if (ok)
+        ok = exists ? install(built, target, error) : moveInto(built, target, error);
+    QDir(built).removeRecursively();
+    return ok;
 }
 
 } // namespace korvo

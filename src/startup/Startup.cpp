@@ -6,15 +6,19 @@
 #include "core/FileUtil.h"
 #include "core/IniFile.h"
 #include "core/Log.h"
-#include "core/SettingsBackup.h"
 #include "core/Settings.h"
+#include "core/SettingsBackup.h"
+#include "core/UserInterface.h"
 #include "encoding/DescriptorFiles.h"
 #include "encoding/Hierarchy.h"
 #include "i18n/Codepages.h"
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
+#include "startup/DataRoot.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -100,11 +104,91 @@ bool StartSession(AppState &state, const QString &userName)
     if (!LoadSettings(state))
         return false;
     CheckAdministrator(state);
-    MakeDir(state.appPath + QStringLiteral("log"));
-    // The day's log always begins with the latest start.
-    QFile::remove(LogFilePath(state, state.now().date()));
+    RestartDayLog(state);
     LogSignIn(state);
     return true;
+}
+
+void RestartDayLog(AppState &state)
+{
+    if (state.logRestarted)
+        return;
+    state.logRestarted = true;
+    MakeDir(state.appPath + QStringLiteral("log"));
+    QFile::remove(LogFilePath(state, state.now().date()));
+}
+
+namespace {
+
+void tell(AppState &state, const QString &text)
+{
+    if (state.ui)
+        state.ui->message(text, AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
+}
+
+QString lockFailure(QLockFile::LockError e)
+{
+    switch (e) {
+    case QLockFile::PermissionError: return QStringLiteral("permission denied");
+    case QLockFile::UnknownError: return QStringLiteral("the file cannot be written");
+    case QLockFile::NoError:
+    case QLockFile::LockFailedError: break;
+    }
+    return QStringLiteral("unknown error");
+}
+
+} // namespace
+
+StartStep PrepareDataRoot(AppState &state, bool offerNewRoot, std::unique_ptr<QLockFile> *lock)
+{
+    const QString root = QDir::toNativeSeparators(state.dataPath);
+    bool create = false;
+    if (offerNewRoot && InspectDataRoot(state.dataPath) == DataRootContent::None) {
+        // Whoever signs in first on a new root becomes its administrator:
+        // nobody gets one by a mistyped folder.
+        const MsgResult answer = state.ui ? state.ui->message(
+                QStringLiteral("The folder %1 holds no %2 data.\n\nCreate a new data root there, with a "
+                               "demo shop? The first person to sign in becomes its administrator.")
+                    .arg(root, AppState::appTitle()),
+                AppState::appTitle(), MsgIcon::Question, MsgButtons::YesNo, MsgResult::No)
+                                          : MsgResult::No;
+        if (answer != MsgResult::Yes)
+            return StartStep::EndQuietly;
+        create = true;
+    }
+    if (!QDir().mkpath(state.dataPath)) {
+        tell(state, QStringLiteral("Cannot create the folder %1.").arg(root));
+        return StartStep::Fail;
+    }
+    // One copy per data root; only a copy that holds the lock ends a start
+    // without a word.
+    auto held = std::make_unique<QLockFile>(state.lockFilePath());
+    if (!held->tryLock(0)) {
+        if (held->error() == QLockFile::LockFailedError)
+            return StartStep::EndQuietly;
+        tell(state, QStringLiteral("The data root %1 cannot be used: its lock file %2 cannot be created (%3).")
+                        .arg(root, QDir::toNativeSeparators(held->fileName()), lockFailure(held->error())));
+        return StartStep::Fail;
+    }
+    QStringList missing;
+    const DataRootContent content = InspectDataRoot(state.dataPath, &missing);
+    if (create && content == DataRootContent::None) {
+        DataRootOptions options;
+        options.demoRows = true;
+        options.encodeRecords = true;
+        QString error;
+        if (!CreateDataRoot(state.dataPath, options, &error)) {
+            tell(state, error);
+            return StartStep::Fail;
+        }
+    } else if (content != DataRootContent::Complete) {
+        tell(state, QStringLiteral("The folder %1 is no complete data root: %2 missing. Build a new one "
+                                   "with \"korvoctl init DIR\" or restore the files from a backup.")
+                        .arg(root, missing.join(QStringLiteral(", "))));
+        return StartStep::Fail;
+    }
+    *lock = std::move(held);
+    return StartStep::Go;
 }
 
 } // namespace korvo

@@ -1,12 +1,15 @@
 #include "ui/MainWindow.h"
 #include "ui/WindowPlacement.h"
 
+#include "comm/TcpScaleComm.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
 #include "core/UserInterface.h"
+#include "core/PluFields.h"
 #include "encoding/Hierarchy.h"
 #include "exchange/PluExchange.h"
+#include "manage/PluRecord.h"
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
 #include "startup/Startup.h"
@@ -22,6 +25,7 @@
 #include "ui/QueryPane.h"
 #include "ui/ReceivePluWindow.h"
 #include "ui/RestoreSettingDialog.h"
+#include "ui/ScaleCommWindow.h"
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
@@ -50,6 +54,18 @@ namespace korvo {
 namespace {
 
 const QString kOwner = QStringLiteral("frmMain");
+
+// The commands the update pass recomputes from the selection, with the
+// permission row of the rule.
+const struct {
+    int id;
+    const char *ruleKey;
+} kRuleKeys[] = {
+    {cmd::NewPlu, "ID_MENU_EDIT_NEW_PLU"},     {cmd::EditPlu, "ID_MENU_EDIT_EDIT_PLU"},
+    {cmd::DeletePlu, "ID_MENU_EDIT_DEL_PLU"},  {cmd::AddDept, "ID_MENU_EDIT_ADD_DEPT"},
+    {cmd::DeleteDept, "ID_MENU_EDIT_DEL_DEPT"}, {cmd::AddMainGroup, "ID_MENU_EDIT_ADD_MG"},
+    {cmd::DeleteMainGroup, "ID_MENU_EDIT_DEL_MG"},
+};
 const QString kSetting = QStringLiteral("Setting");
 // Layout texts are far longer than the classic 254-character value limit.
 constexpr int kLayoutBuffer = 1 << 20;
@@ -71,13 +87,28 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     m_pluList->setObjectName(QStringLiteral("wndPLU"));
     setCentralWidget(m_pluList);
     m_tree = new StoreTreePane(state, this);
+    m_tree->setGate([this](int id) { return permitted(id); });
     m_pagePane = new PagePane(this);
     m_queryPane = new QueryPane(this);
     m_selectPane = new SelectPane(this);
-    m_editorPane = new PluEditorPane(this);
+    m_editorPane = new PluEditorPane(state, this);
     m_pluController = new PluListController(state, m_pluList, m_pagePane, m_queryPane, m_tree, this);
     // A new page drops the rows and with them the selection.
     connect(m_pluController, &PluListController::pageShown, this, &MainWindow::updateCommands);
+    // A search hit or a picked row goes into the editor; a search without
+    // one leaves it as the search says.
+    connect(m_pluController, &PluListController::rowPicked, m_editorPane, &PluEditorPane::editPlu);
+    connect(m_pluController, &PluListController::searched, this, [this](const PluSearchResult &r) {
+        if (r.hit) {
+            m_editorPane->editPlu(r.firstHit);
+            return;
+        }
+        m_editorPane->clearEditor();
+        m_editorPane->setEditorEnabled(false);
+        m_editorPane->setEditorState(r.editorState);
+    });
+    connect(m_editorPane, &PluEditorPane::saved, this, &MainWindow::refreshPluList);
+    connect(m_editorPane, &PluEditorPane::deleted, this, &MainWindow::reloadCurrentPage);
     auto *ready = new QLabel(this);
     ready->setObjectName(QStringLiteral("lblStatusReady"));
     statusBar()->addWidget(ready, 1);
@@ -104,6 +135,14 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     loadHierarchySettings();
     m_editorPane->setIdle();
 
+    // The scale communication component (g_dllZent); nothing is called on
+    // it here. A test of its callers may have put a recording one in place.
+    if (!state.scaleComm) {
+        m_ownComm = new TcpScaleComm(state, this);
+        state.scaleComm = m_ownComm;
+    }
+    m_commWindow = new ScaleCommWindow(state, state.scaleComm, this);
+
     connect(m_tree, &StoreTreePane::nodeSelectionChanged, this, [this] {
         updateCommands();
         if (QTreeWidgetItem *node = m_tree->selectedNode())
@@ -128,11 +167,15 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    if (m_ownComm && m_state.scaleComm == m_ownComm)
+        m_state.scaleComm = nullptr;
     // Children die after this body; their last signals must not reach us.
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         QObject::disconnect(child, nullptr, this, nullptr);
 }
+
+ScaleComm *MainWindow::scaleComm() const { return m_state.scaleComm; }
 
 // ---------------------------------------------------------------- load
 
@@ -187,8 +230,10 @@ QAction *MainWindow::addCommand(QMenu *menu, int id, bool newGroup, bool checkPe
         a = new QAction(GetLangString(m_state, kOwner, key), this);
         a->setObjectName(key);
         a->setProperty("commandId", id);
-        if (checkPermission)
-            a->setEnabled(GetSecurityPermission(m_state, kOwner, key));
+        if (checkPermission) {
+            m_permissionBound.insert(id);
+            a->setEnabled(permitted(id));
+        }
         connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
         m_commands.insert(id, a);
     }
@@ -343,14 +388,45 @@ void MainWindow::buildToolBar()
     QToolBar *bar = addToolBar(GetLangString(m_state, kOwner, QStringLiteral("tbStandard")));
     bar->setObjectName(QStringLiteral("tbStandard"));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    // Its own action: the toolbar button is not bound by the menu's permission.
+    // Its own action, bound by the same permission as the menu entry.
     const QString key = cmd::CaptionKey(cmd::Refresh);
     m_toolbarRefresh = new QAction(style()->standardIcon(QStyle::SP_BrowserReload),
                                    GetLangString(m_state, kOwner, key), bar);
     m_toolbarRefresh->setObjectName(key);
     m_toolbarRefresh->setProperty("commandId", int(cmd::Refresh));
+    m_toolbarRefresh->setEnabled(permitted(cmd::Refresh));
     connect(m_toolbarRefresh, &QAction::triggered, this, [this] { dispatch(cmd::Refresh); });
     bar->addAction(m_toolbarRefresh);
+}
+
+bool MainWindow::permitted(int id)
+{
+    using namespace cmd;
+    if ((id >= PanePage && id <= PaneSelect) || id == PanePluEdit || id == About)
+        return true;
+    QString key = CaptionKey(id);
+    if (const FixedTool *tool = FindFixedTool(id))
+        key = QLatin1String(tool->captionKey);
+    if (!key.isEmpty() && !GetSecurityPermission(m_state, kOwner, key))
+        return false;
+    for (const auto &r : kRuleKeys) {
+        if (r.id == id)
+            return GetSecurityPermission(m_state, kOwner, QLatin1String(r.ruleKey));
+    }
+    return true;
+}
+
+void MainWindow::applyPermissions()
+{
+    for (int id : std::as_const(m_permissionBound)) {
+        if (QAction *a = m_commands.value(id))
+            a->setEnabled(permitted(id));
+    }
+    for (QMenu *m : std::as_const(m_menus))
+        m->menuAction()->setEnabled(GetSecurityPermission(m_state, kOwner, m->objectName()));
+    m_toolbarRefresh->setEnabled(permitted(cmd::Refresh));
+    rebuildToolsMenu();
+    updateCommands();
 }
 
 void MainWindow::setupListColumns()
@@ -431,6 +507,9 @@ void MainWindow::reloadCurrentPage()
 void MainWindow::showNodePLUs(QTreeWidgetItem *node)
 {
     m_pluController->showNode(node);
+    // The main group a new PLU goes into follows the main group shown.
+    if (StoreTreePane::kindOf(node) == NodeKind::MainGroup)
+        m_editorPane->setCurrentMainGroup(m_pluController->browser().currentMainGroup);
 }
 
 void MainWindow::refreshPluList()
@@ -444,6 +523,12 @@ void MainWindow::refreshPluList()
 void MainWindow::dispatch(int id)
 {
     using namespace cmd;
+    // Disabled entries cannot be chosen; this holds for every other road.
+    if (!permitted(id)) {
+        m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgFunctionProhibited")),
+                            AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+        return;
+    }
     switch (id) {
     case Exit:
         endProgramAtOnce();
@@ -510,13 +595,13 @@ void MainWindow::dispatch(int id)
         break;
     }
     case NewPlu:
-        if (const std::optional<qint32> mg = m_tree->mainGroupForNewPlu()) {
-            if (QDockWidget *editor = m_panes.value(EditorPaneId)) {
-                editor->show();
-                editor->raise();
-            }
-            // PLU editor: prepare a new PLU in main group *mg.
-        }
+        newPluInTree();
+        break;
+    case EditPlu:
+        editSelectedPlu();
+        break;
+    case DeletePlu:
+        deleteSelectedPlus();
         break;
     case StoreProperty:
         m_tree->editStore();
@@ -548,8 +633,6 @@ void MainWindow::dispatch(int id)
         break;
 
     // Commands whose features land later; each names its feature.
-    case EditPlu:           // PLU editor: open on the selected PLU
-    case DeletePlu:         // PLU save and delete: delete the selected PLUs
     case ScaleConfig:       // scale configuration component
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
@@ -575,22 +658,19 @@ void MainWindow::updateCommands()
     using namespace cmd;
     const NodeKind kind = m_tree->selectedKind();
     const int rows = m_pluList->selectedRowCount();
-    auto rule = [this](int id, const char *permissionKey, bool enabled) {
-        QAction *a = m_commands.value(id);
-        if (!a)
-            return;
-        // Without the permission the command keeps the state it has.
-        if (GetSecurityPermission(m_state, kOwner, QLatin1String(permissionKey)))
-            a->setEnabled(enabled);
+    auto rule = [this](int id, bool enabled) {
+        // A selection never lifts a prohibition.
+        if (QAction *a = m_commands.value(id))
+            a->setEnabled(enabled && permitted(id));
     };
     const bool node = kind != NodeKind::None;
-    rule(NewPlu, "ID_MENU_EDIT_NEW_PLU", node && kind != NodeKind::Store);
-    rule(EditPlu, "ID_MENU_EDIT_EDIT_PLU", rows == 1);
-    rule(DeletePlu, "ID_MENU_EDIT_DEL_PLU", rows >= 1);
-    rule(AddDept, "ID_MENU_EDIT_ADD_DEPT", node);
-    rule(DeleteDept, "ID_MENU_EDIT_DEL_DEPT", kind == NodeKind::Department);
-    rule(AddMainGroup, "ID_MENU_EDIT_ADD_MG", node && kind != NodeKind::Store);
-    rule(DeleteMainGroup, "ID_MENU_EDIT_DEL_MG", kind == NodeKind::MainGroup);
+    rule(NewPlu, node && kind != NodeKind::Store);
+    rule(EditPlu, rows == 1);
+    rule(DeletePlu, rows >= 1);
+    rule(AddDept, node);
+    rule(DeleteDept, kind == NodeKind::Department);
+    rule(AddMainGroup, node && kind != NodeKind::Store);
+    rule(DeleteMainGroup, kind == NodeKind::MainGroup);
 
     auto tick = [this](int id, bool on) {
         if (QAction *a = m_commands.value(id))
@@ -611,6 +691,56 @@ void MainWindow::updateCommands()
     tick(LanguageChinese, lang == QLatin1String("Chinese"));
     tick(LanguageEnglish, lang == QLatin1String("English"));
     tick(LanguageOther, lang == QLatin1String("Other"));
+}
+
+void MainWindow::showEditorPane()
+{
+    if (QDockWidget *editor = m_panes.value(EditorPaneId)) {
+        editor->show();
+        editor->raise();
+    }
+}
+
+void MainWindow::newPluInTree()
+{
+    const std::optional<qint32> mg = m_tree->mainGroupForNewPlu();
+    if (!mg)
+        return;
+    showEditorPane();
+    m_editorPane->setCurrentMainGroup(*mg);
+    m_editorPane->setEditorState(QStringLiteral("NEW"));
+}
+
+void MainWindow::editSelectedPlu()
+{
+    const QVector<int> rows = m_pluList->selectedRowNumbers();
+    if (rows.size() != 1)
+        return;
+    const std::optional<qint32> no = ParsePluNo(m_pluList->rowCells(rows.first()).value(0));
+    if (!no)
+        return;
+    showEditorPane();
+    m_editorPane->editPlu(*no);
+}
+
+void MainWindow::deleteSelectedPlus()
+{
+    QVector<qint32> numbers;
+    QStringList shown;
+    for (int row : m_pluList->selectedRowNumbers()) {
+        if (const std::optional<qint32> no = ParsePluNo(m_pluList->rowCells(row).value(0))) {
+            numbers << *no;
+            shown << QString::number(*no);
+        }
+    }
+    if (numbers.isEmpty())
+        return;
+    const MsgResult answer = m_state.ui->message(
+        GetLangString(m_state, kOwner, QStringLiteral("msgDeletePLU")) + QStringLiteral("\r\n")
+            + shown.join(QLatin1Char(',')),
+        AppState::appTitle(), MsgIcon::Question, MsgButtons::YesNo, MsgResult::No);
+    if (answer == MsgResult::Yes && DeletePlus(m_state, numbers))
+        reloadCurrentPage();
 }
 
 void MainWindow::endProgramAtOnce()
@@ -634,6 +764,7 @@ void MainWindow::logout()
     }
     m_state.userName = name;
     LogSignIn(m_state);
+    applyPermissions(); // the new user's prohibitions, not the last one's
 }
 
 void MainWindow::chooseLanguage(const QString &language)
@@ -728,6 +859,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_closed = true;
+    // A call to the scales still running ends first: its scales stop where
+    // they are and nothing more is stored once the databases close.
+    if (m_state.scaleComm && m_state.scaleComm->isBusy())
+        m_state.scaleComm->cancel();
     // Every step is attempted; a failing one does not stop the others.
     if (!isMinimized()) {
         const bool maximized = isMaximized() || isFullScreen();

@@ -9,6 +9,7 @@
 #include "ui/DesktopLauncher.h"
 
 #include <QHash>
+#include <QSet>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -27,6 +28,8 @@ class PluListWidget;
 class PluListController;
 class QueryPane;
 class ReceivePluWindow;
+class ScaleComm;
+class ScaleCommWindow;
 class SelectPane;
 class SignInProvider;
 class StoreTreePane;
@@ -41,8 +44,13 @@ public:
     MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Executes a command by ID; IDs without behaviour do nothing.
+    // Executes a command by ID; IDs without behaviour do nothing. A command
+    // the user is not permitted refuses itself, however it was reached.
     void dispatch(int id);
+    // The user may use the command: neither its menu entry's row nor, for
+    // the commands the update pass recomputes, the rule's own row is
+    // prohibited. Pane toggles, the about box and user tools always.
+    bool permitted(int id);
     // Recomputes enabled states of the selection-bound commands and the ticks.
     void updateCommands();
 
@@ -62,6 +70,9 @@ public:
     FieldChooserWindow *fieldChooser() const { return m_fieldChooser; }
     // The receive window while it is open (143).
     ReceivePluWindow *receiveWindow() const;
+    // g_dllZent and its progress and report window.
+    ScaleComm *scaleComm() const;
+    ScaleCommWindow *scaleCommWindow() const { return m_commWindow; }
 
     // BuildToolMenu: the fixed tools that exist, then the user tools.
     void rebuildToolsMenu();
@@ -96,6 +107,9 @@ private:
     void sizeDocks();
 
     QAction *addCommand(QMenu *menu, int id, bool newGroup, bool checkPermission = true);
+    // Enabled states from the signed-in user's permissions, for every
+    // command, menu and the toolbar (again after a new sign-in).
+    void applyPermissions();
     QMenu *addMenu(QMenu *parentMenu, int id, bool newGroup);
     void addToMenu(QMenu *menu, QAction *action, bool newGroup);
 
@@ -110,6 +124,10 @@ private:
     void launchFixedTool(const FixedTool &tool);
     void launchUserTool(int position);
     void showTreePopup(const QPoint &globalPos);
+    void showEditorPane();
+    void newPluInTree();       // 113: a new PLU in the selected node's main group
+    void editSelectedPlu();    // 114: the selected row's PLU into the editor
+    void deleteSelectedPlus(); // 115: the selected rows' PLUs, with their discounts
     QString captionWithVersion();
 
     // Hooks of the features that land later.
@@ -128,6 +146,7 @@ private:
     bool m_sizeDocksOnShow = false; // no saved pane layout: sized to the window
 
     QHash<int, QAction *> m_commands;
+    QSet<int> m_permissionBound; // commands whose enabled state follows a permission
     QHash<int, QMenu *> m_menus;
     QHash<int, QDockWidget *> m_panes;
     QAction *m_toolbarRefresh = nullptr;
@@ -143,6 +162,8 @@ private:
     PluEditorPane *m_editorPane = nullptr;
     FieldChooserWindow *m_fieldChooser = nullptr;
     QPointer<ReceivePluWindow> m_receiveWindow;
+    ScaleComm *m_ownComm = nullptr; // created here unless the state came with one
+    ScaleCommWindow *m_commWindow = nullptr;
 };
 
 } // namespace korvo

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
 
@@ -45,6 +46,7 @@ QString LoginTexts::builtIn(const QString &key)
         {"msgEmptyName", "Please enter a user name."},
         {"msgEmptyPassword", "Please enter a password."},
         {"msgUsersDatabaseError", "The users database cannot be opened."},
+        {"lblSignInWait", "Too many failed attempts: wait %1 seconds before the next one."},
     };
     for (const auto &t : kTexts) {
         if (key.compare(QLatin1String(t.key), Qt::CaseInsensitive) == 0)
@@ -144,8 +146,15 @@ SignInDialog::SignInDialog(const QString &dataRoot, UserInterface *ui, QWidget *
     }
     layout->addLayout(form);
 
+    m_lblWait = new QLabel(this);
+    m_lblWait->setObjectName(QStringLiteral("lblSignInWait"));
+    m_lblWait->setWordWrap(true);
+    m_lblWait->hide();
+    layout->addWidget(m_lblWait);
+
     auto *buttons = new QDialogButtonBox(this);
     auto *ok = new QPushButton(m_texts.text(QStringLiteral("cmdOK")), this);
+    m_ok = ok;
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
     auto *cancel = new QPushButton(m_texts.text(QStringLiteral("cmdCancel")), this);
@@ -168,13 +177,31 @@ void SignInDialog::showMessage(const QString &key, MsgIcon icon, const QString &
     if (!m_ui)
         return;
     QString text = m_texts.text(key);
-    if (!detail.isEmpty())
+    if (text.contains(QLatin1String("%1")))
+        text = text.arg(detail);
+    else if (!detail.isEmpty())
         text += QLatin1Char('\n') + detail;
     m_ui->message(text, windowTitle(), icon, MsgButtons::Ok, MsgResult::Ok);
 }
 
+void SignInDialog::holdAfterFailure()
+{
+    const qint64 wait = m_guard->waitMs();
+    if (wait <= 0)
+        return;
+    m_ok->setEnabled(false);
+    m_lblWait->setText(m_texts.text(QStringLiteral("lblSignInWait")).arg((wait + 999) / 1000));
+    m_lblWait->show();
+    QTimer::singleShot(int(wait), this, [this] {
+        m_ok->setEnabled(true);
+        m_lblWait->hide();
+    });
+}
+
 void SignInDialog::tryAccept()
 {
+    if (m_guard && m_guard->waitMs() > 0)
+        return; // Enter while OK waits
     const QString name = m_txtUserName->text().trimmed();
     const QString password = m_txtPassword->text();
     if (!m_users->isOpen()) {
@@ -209,25 +236,33 @@ void SignInDialog::tryAccept()
     }
     QString stored;
     if (!m_users->checkPassword(name, password, &stored)) {
+        if (m_guard)
+            m_guard->failed(name);
         showMessage(QStringLiteral("msgWrongPassword"), MsgIcon::Exclamation);
         m_txtPassword->clear();
         m_txtPassword->setFocus();
+        if (m_guard)
+            holdAfterFailure();
         return;
     }
+    if (m_guard)
+        m_guard->succeeded();
     m_name = stored.isEmpty() ? name : stored;
     accept();
 }
 
 DialogSignInProvider::DialogSignInProvider(const QString &dataRoot, UserInterface *ui,
-                                           const QString &language)
-    : m_dataRoot(dataRoot), m_ui(ui), m_language(language)
+                                           const QString &language, SignInGuard::LogSink log)
+    : m_dataRoot(dataRoot), m_ui(ui), m_language(language), m_guard(std::move(log))
 {
 }
 
 QString DialogSignInProvider::show()
 {
     SignInDialog dlg(m_dataRoot, m_ui, nullptr, m_language);
-    if (!dlg.directoryOpen()) {
+    dlg.setGuard(&m_guard);
+    m_failed = !dlg.directoryOpen();
+    if (m_failed) {
         dlg.showMessage(QStringLiteral("msgUsersDatabaseError"), MsgIcon::Critical,
                         dlg.directoryError());
         return {};

@@ -5,6 +5,7 @@
 // so it reads its own texts straight from language.db.
 
 #include "core/UserInterface.h"
+#include "i18n/SignInGuard.h"
 #include "ui/SignInProvider.h"
 
 #include <QDialog>
@@ -63,11 +64,21 @@ public:
     // Shows a message titled with the dialog caption.
     void showMessage(const QString &key, MsgIcon icon, const QString &detail = {});
 
+    // Failed sign-ins are logged and slowed down by guard (none: neither);
+    // the guard outlives the dialog, so the count goes on over sign-ins.
+    void setGuard(SignInGuard *guard) { m_guard = guard; }
+
 private slots:
     void tryAccept();
 
 private:
+    // OK stays disabled, with a note, while the guard makes the next try wait.
+    void holdAfterFailure();
+
     UserInterface *m_ui;
+    SignInGuard *m_guard = nullptr;
+    QPushButton *m_ok = nullptr;
+    QLabel *m_lblWait = nullptr;
     LoginTexts m_texts;
     std::unique_ptr<UserDirectory> m_users;
     bool m_newAdmin = false;
@@ -80,16 +91,22 @@ private:
 // The real sign-in: shows the dialog modal and returns its name or "".
 // Every dialog speaks the language given here (the running program's, so
 // that a sign-in after Logout matches the main window), or the settings
-// file's when none is given.
+// file's when none is given. Failed sign-ins go to log.
 class DialogSignInProvider : public SignInProvider {
 public:
-    DialogSignInProvider(const QString &dataRoot, UserInterface *ui, const QString &language = {});
+    DialogSignInProvider(const QString &dataRoot, UserInterface *ui, const QString &language = {},
+                         SignInGuard::LogSink log = {});
     QString show() override;
+    // The last show() ended because Users.db could not be opened (reported),
+    // not because the person cancelled.
+    bool failed() const { return m_failed; }
 
 private:
     QString m_dataRoot;
     UserInterface *m_ui;
     QString m_language;
+    SignInGuard m_guard;
+    bool m_failed = false;
 };
 
 } // namespace korvo

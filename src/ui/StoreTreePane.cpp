@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "manage/StoreHierarchy.h"
+#include "ui/Commands.h"
 #include "ui/DeptPropertyDialog.h"
 #include "ui/MainGroupPropertyDialog.h"
 #include "ui/StorePropertyDialog.h"
@@ -175,6 +176,18 @@ QTreeWidgetItem *StoreTreePane::findNode(const QString &key) const
 
 // ---------------------------------------------------------------- rename
 
+bool StoreTreePane::allowed(NodeKind kind) const
+{
+    int id = 0;
+    switch (kind) {
+    case NodeKind::Store: id = cmd::StoreProperty; break;
+    case NodeKind::Department: id = cmd::DeptProperty; break;
+    case NodeKind::MainGroup: id = cmd::MainGroupProperty; break;
+    case NodeKind::None: return false;
+    }
+    return !m_gate || m_gate(id);
+}
+
 void StoreTreePane::renamed(QTreeWidgetItem *node)
 {
     const QString text = node->text(0);
@@ -182,7 +195,8 @@ void StoreTreePane::renamed(QTreeWidgetItem *node)
     if (text == saved)
         return;
     FillGuard guard(m_filling);
-    if (RenameStoreNode(m_state, StoreNodeKindOfKey(keyOf(node)), tagOf(node).toInt(), text))
+    if (allowed(kindOf(node))
+        && RenameStoreNode(m_state, StoreNodeKindOfKey(keyOf(node)), tagOf(node).toInt(), text))
         node->setData(0, kNameRole, text);
     else
         node->setText(0, saved); // the database keeps the old name: so does the tree
@@ -332,8 +346,17 @@ void StoreTreePane::deleteDepartment()
     QTreeWidgetItem *node = selectedNode();
     if (kindOf(node) != NodeKind::Department)
         return;
-    if (DeleteDepartment(m_state, tagOf(node).toInt()) == DeleteOutcome::Deleted)
-        removeSelected(node);
+    if (DeleteDepartment(m_state, tagOf(node).toInt()) != DeleteOutcome::Deleted)
+        return;
+    // Main group 997 outlives any department: the delete sent it home.
+    QTreeWidgetItem *kept = findNode(StoreNodeKey(StoreNode::MainGroup, kProtectedMainGroup));
+    QTreeWidgetItem *home = findNode(StoreNodeKey(StoreNode::Department, kProtectedDepartment));
+    if (kept && home && kept->parent() == node) {
+        FillGuard guard(m_filling);
+        node->removeChild(kept);
+        home->addChild(kept);
+    }
+    removeSelected(node);
 }
 
 void StoreTreePane::deleteMainGroup()
@@ -394,7 +417,8 @@ void StoreTreePane::mousePressEvent(QMouseEvent *event)
     if (!node || node != selectedNode())
         return;
     // Only the selected main group can be dragged.
-    if (kindOf(node) == NodeKind::MainGroup && event->modifiers() == Qt::NoModifier) {
+    if (kindOf(node) == NodeKind::MainGroup && event->modifiers() == Qt::NoModifier
+        && allowed(NodeKind::MainGroup)) {
         m_dragKey = keyOf(node);
         m_pressPos = pos;
     }
@@ -481,6 +505,14 @@ void StoreTreePane::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+bool StoreTreePane::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    // Renaming is the node's property command: without it, no editor.
+    if (index.isValid() && trigger != NoEditTriggers && !allowed(kindOf(itemFromIndex(index))))
+        return false;
+    return QTreeWidget::edit(index, trigger, event);
 }
 
 QTreeWidgetItem *StoreTreePane::dropTargetAt(const QPoint &pos) const

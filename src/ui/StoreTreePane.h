@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QString>
 #include <QTreeWidget>
+#include <functional>
 #include <optional>
 
 namespace korvo {
@@ -60,6 +61,11 @@ public:
     // main groups gets one. nullopt when there is none to be had.
     std::optional<qint32> mainGroupForNewPlu();
 
+    // Renaming in place is the property command of the node's kind (116,
+    // 119, 122) and dragging a main group is 122: the gate tells whether the
+    // user may use a command. Without a gate everything is allowed.
+    void setGate(std::function<bool(int commandId)> gate) { m_gate = std::move(gate); }
+
     // Drag state, for the eye and for tests: the key of the main group being
     // dragged ("" when none) and the department node highlighted as target.
     QString dragKey() const { return m_dragging ? m_dragKey : QString(); }
@@ -79,6 +85,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    using QTreeWidget::edit;
 
 private:
     bool fill();
@@ -94,7 +102,10 @@ private:
     void setHighlight(QTreeWidgetItem *node);
     void endDrag();
 
+    bool allowed(NodeKind kind) const;
+
     AppState &m_state;
+    std::function<bool(int)> m_gate;
     bool m_filling = false;
     QString m_dragKey;    // remembered at the press on the selected main group
     QPoint m_pressPos;

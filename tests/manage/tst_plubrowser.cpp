@@ -79,6 +79,8 @@ private slots:
         addPlu(9004, 401, QStringLiteral("milk loaf"), QString(), QStringLiteral("000000001239"));
         addPlu(9005, 202, QStringLiteral("Lamb chops"), QStringLiteral("123"),
                QStringLiteral("000000001234"));
+        addPlu(9006, 402, QStringLiteral("Äpfel GRÜN 50%"));
+        addPlu(9007, 402, QStringLiteral("Хлеб ржаной"));
         for (int i = 0; i < 12; ++i)
             addPlu(9100 + i, 102, QStringLiteral("Test milk %1").arg(i));
         run(QStringLiteral("insert into DEPT(DP_No,DP_Name,ST_No) values(5,'Empty',1)"));
@@ -115,8 +117,8 @@ private slots:
                      {K::EanData, "123456789012", "PLU_EANData like'123456789012%%'", true},
                      {K::EanData, "1234567890123", "PLU_EANData like'1234567890123%%'", false},
                      {K::EanData, "O'1", "PLU_EANData like'O''1%%'", false},
-                     {K::Name, "  milk \t", "PLU_Commodity like'%%milk%%'", true},
-                     {K::Name, "O'Neil", "PLU_Commodity like'%%O''Neil%%'", true},
+                     {K::Name, "  milk \t", "ContainsFolded(PLU_Commodity,'milk')", true},
+                     {K::Name, "O'Neil", "ContainsFolded(PLU_Commodity,'O''Neil')", true},
                      {K::Name, "   ", nullptr, false}};
         for (const auto &c : cases) {
             const auto cond = PluBrowser::searchCondition(c.kind, c.text);
@@ -232,6 +234,11 @@ private slots:
         } cases[] = {{K::Name, "milk", dept(3), {"9002", "9003"}, true, "EDIT"},
                      {K::Name, "milk", group(302), {"9003"}, true, "EDIT"},
                      {K::Name, "O'Neil", kStore, {"9003"}, true, "EDIT"},
+                     // Case beyond ASCII; "_" and "%" are letters, not wildcards.
+                     {K::Name, "äpfel grün", kStore, {"9006"}, true, "EDIT"},
+                     {K::Name, "ХЛЕБ", dept(4), {"9007"}, true, "EDIT"},
+                     {K::Name, "N 50%", group(402), {"9006"}, true, "EDIT"},
+                     {K::Name, "l_af", kStore, {}, false, "NEW"},
                      {K::PluNo, "12abc", kStore, {"12"}, true, "EDIT"},
                      {K::PluNo, "12", dept(2), {}, false, "SAVE"},
                      {K::ItemCode, "00123", kStore, {"9001", "9003", "9005"}, true, "EDIT"},

@@ -209,7 +209,7 @@ private slots:
         // discount rules, and its section links only.
         ui().answers.push_back(MsgResult::Ok);
         QCOMPARE(DeleteDepartment(state(), 2), DeleteOutcome::Deleted);
-        QCOMPARE(ui().progressSteps, 5); // one step per statement
+        QCOMPARE(ui().progressSteps, 6); // one step per statement
         QCOMPARE(count("DISCOUNT"), discounts - butcheryDiscounts);
         QCOMPARE(count("DEPT_SECT where DEPT_No=2"), 0);
         QCOMPARE(count("DEPT where DP_No=2") + count("MG where DP_No=2"), 0);

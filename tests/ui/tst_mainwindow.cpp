@@ -256,29 +256,52 @@ private slots:
         QCOMPARE(tree->selectedNode(), dept);
     }
 
-    void prohibitedCommandOnlyForThatUser()
+    void prohibitionHoldsEverywhere()
     {
+        // bob may not delete departments (the menu entry's row), add a PLU
+        // (the update rule's own row), refresh (menu and toolbar) or change
+        // a department (dialog and renaming in the tree).
         {
             auto setup = m_root->loadedState();
             QVERIFY(setup);
-            QVERIFY(Prohibit(*setup, "bob", "frmMain.mnuID_MENU_FILE_OPTION"));
-            // The update rule's own row: without it the command keeps its state.
-            QVERIFY(Prohibit(*setup, "bob", "frmMain.ID_MENU_EDIT_NEW_PLU"));
+            for (const char *row : {"frmMain.mnuID_MENU_EDIT_DEL_DEPT", "frmMain.ID_MENU_EDIT_NEW_PLU",
+                                    "frmMain.mnuID_MENU_EDIT_REFRESH", "frmMain.mnuID_MENU_FILE_OPTION",
+                                    "frmMain.mnuID_MENU_EDIT_DEPT_PROPERTY"})
+                QVERIFY(Prohibit(*setup, "bob", row));
             CloseDBConnections(*setup);
         }
         Session bob(*m_root, "bob");
-        QVERIFY(bob.ok());
-        QVERIFY(!bob.window->command(cmd::Options)->isEnabled());
-        QVERIFY(bob.window->command(cmd::RestoreSettings)->isEnabled());
-        // The store node is selected, which would disable 113; bob's stays as created.
-        bob.window->updateCommands();
-        QVERIFY(bob.window->command(cmd::NewPlu)->isEnabled());
+        QVERIFY(bob.ok() && bob.show());
+        MainWindow &w = *bob.window;
+        const int plus = SqlCount(*bob.state, "PLU");
+        QVERIFY(!w.command(cmd::Options)->isEnabled());
+        QVERIFY(w.command(cmd::RestoreSettings)->isEnabled());
+        QVERIFY(!w.toolbarRefresh()->isEnabled());
+        // A selection that would enable them does not, nor does a menu or popup being shown.
+        ClickNode(bob.tree(), bob.tree()->findNode("Dept1"));
+        emit w.menu(cmd::PopupDept)->aboutToShow();
+        QVERIFY(w.menu(cmd::PopupDept)->actions().contains(w.command(cmd::DeleteDept)));
+        for (int id : {cmd::DeleteDept, cmd::NewPlu, cmd::Refresh})
+            QVERIFY2(!w.command(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(w.command(cmd::AddMainGroup)->isEnabled());
+        bob.tree()->setFocus();
+        QTest::keyClick(bob.tree(), Qt::Key_F2);
+        QVERIFY(!bob.tree()->viewport()->findChild<QLineEdit *>());
+        // Called anyway, the commands refuse themselves.
+        m_root->ui.answers = {MsgResult::Ok, MsgResult::Ok};
+        w.dispatch(cmd::DeleteDept);
+        w.dispatch(cmd::Refresh);
+        QVERIFY(bob.tree()->findNode("Dept1"));
+        QCOMPARE(SqlCount(*bob.state, "PLU"), plus);
+        QCOMPARE(m_root->ui.messages.size(), 2);
+        QCOMPARE(m_root->ui.messages.last().text, MainText(*bob.state, "msgFunctionProhibited"));
 
-        Session admin(*m_root, "admin");
-        QVERIFY(admin.ok());
-        QVERIFY(admin.window->command(cmd::Options)->isEnabled());
-        admin.window->updateCommands();
-        QVERIFY(!admin.window->command(cmd::NewPlu)->isEnabled());
+        // Another user signing in gets his own rights at once.
+        m_root->ui.answers = {MsgResult::Yes};
+        bob.signIn.names = {"admin"};
+        w.dispatch(cmd::Logout);
+        QVERIFY(w.command(cmd::Options)->isEnabled() && w.toolbarRefresh()->isEnabled());
+        QVERIFY(w.command(cmd::DeleteDept)->isEnabled() && w.command(cmd::NewPlu)->isEnabled());
     }
 
     void layoutAndPositionSurviveRestart()

@@ -4,14 +4,17 @@
 #include "UiTestSupport.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
+#include "core/Log.h"
 #include "i18n/Permissions.h"
 #include "i18n/Users.h"
+#include "startup/Startup.h"
 #include "ui/QtTranslations.h"
 #include "ui/SignInDialog.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QtTest>
 
 using namespace korvo;
@@ -99,6 +102,11 @@ private slots:
     {
         addAnn();
         SignInDialog dlg(m_root->path(), &ui());
+        // Failures are logged and slowed; here by 0.3 s per failure in a row.
+        QStringList logged;
+        SignInGuard guard([&](const QString &line) { logged << line; }, [](int n) { return n * qint64(300); });
+        dlg.setGuard(&guard);
+        QPushButton *ok = Button(dlg, "cmdOK");
         QVERIFY(!dlg.createsAdministrator());
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -107,11 +115,19 @@ private slots:
         QCOMPARE(ui().messages.last().text, dlg.texts().text("msgWrongPassword"));
         QVERIFY(dlg.isVisible() && dlg.signedInName().isEmpty());
         QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
-        // An unknown name is refused the same way; blanks around the name do not count.
+        QVERIFY(!ok->isEnabled() && dlg.findChild<QLabel *>("lblSignInWait")->isVisible());
+        QTRY_VERIFY(ok->isEnabled());
+        // An unknown name is refused the same way, and waits longer; blanks
+        // around the name do not count.
         SignIn(dlg, "nobody", "pw-1");
         QCOMPARE(ui().messages.size(), 2);
         QVERIFY(dlg.isVisible());
+        QVERIFY(guard.waitMs() > 300);
+        QCOMPARE(logged, QStringList({"Sign-in failed for 'ann' (1 in a row)",
+                                      "Sign-in failed for 'nobody' (2 in a row)"}));
+        QTRY_VERIFY(ok->isEnabled());
         SignIn(dlg, " ann ", "pw-1");
+        QCOMPARE(guard.failures(), 0);
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.signedInName(), QStringLiteral("ann"));
     }
@@ -135,13 +151,36 @@ private slots:
             QTest::keyClick(Box(*dlg, "txtPassword"), Qt::Key_Return);
         });
         QCOMPARE(provider.show(), QStringLiteral("ann"));
+        // No users database is no cancel: the start ends with an error.
+        QVERIFY(!provider.failed());
+        QVERIFY(QFile::remove(UsersPath(*m_root)));
+        QCOMPARE(provider.show(), QString());
+        QVERIFY(provider.failed());
+        QCOMPARE(ui().messages.last().icon, MsgIcon::Critical);
+    }
+
+    void failuresStayInTheDayLog()
+    {
+        const qint64 delays[][2] = {{1, 500}, {2, 1000}, {6, 16000}, {7, 30000}, {1000, 30000}};
+        for (const auto &d : delays)
+            QCOMPARE(SignInGuard::DefaultDelay(int(d[0])), d[1]);
+        // The start empties the day's log once: before the first failure it
+        // writes, not after it.
+        addAnn();
+        auto state = m_root->newState();
+        RestartDayLog(*state);
+        WriteLog(*state, "Sign-in failed for 'x' (1 in a row)");
+        QVERIFY(StartSession(*state, "ann"));
+        QStringDecoder utf16(QStringDecoder::Utf16LE);
+        const QString log = utf16(FileBytes(LogFilePath(*state, state->now().date())));
+        QVERIFY2(log.contains("'x'") && log.contains("'ann' logged in"), qPrintable(log));
     }
 
     void textsComeFromTheLanguageDatabase()
     {
         const char *keys[] = {"Caption", "lblUserName", "lblPassword", "lblConfirmPassword", "lblNewAdministrator",
                               "cmdOK", "cmdCancel", "msgWrongPassword", "msgPasswordMismatch", "msgEmptyName",
-                              "msgEmptyPassword", "msgUsersDatabaseError"};
+                              "msgEmptyPassword", "msgUsersDatabaseError", "lblSignInWait"};
         const QString ini = m_root->iniPath();
         QStringList captions;
         for (const QString &language : QStringList{"English", "Chinese", "Other"}) {

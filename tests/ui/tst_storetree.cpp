@@ -312,6 +312,9 @@ private slots:
 
     void deleteThroughCommands()
     {
+        // Main group 997 where it never belongs: it survives its department.
+        QVERIFY(QueryKorvoDB(state(), "update MG set DP_No=1 where MG_No=997"));
+        const int kept = count("PLU where PLU_MG=997");
         auto s = shownSession();
         QVERIFY(s);
         StoreTreePane *tree = s->tree();
@@ -336,6 +339,9 @@ private slots:
         QCOMPARE(count("PLU"), plus - cheese);
         deleteWith("Dept1", cmd::DeleteDept, MsgResult::Ok);
         QCOMPARE(tree->findNode("Dept1"), nullptr);
+        QCOMPARE(tree->findNode("MG997")->parent(), tree->findNode("Dept97"));
+        QCOMPARE(scalar("select DP_No from MG where MG_No=997"), QStringLiteral("97"));
+        QCOMPARE(count("PLU where PLU_MG=997"), kept);
         QCOMPARE(tree->selectedNode(), tree->storeNode());
         deleteWith("Dept97", cmd::DeleteDept, MsgResult::Ok); // protected
         QVERIFY(tree->findNode("Dept97"));
@@ -381,6 +387,20 @@ private slots:
             QCOMPARE(scalar(c[1]), QString(c[2]));
         }
         QCOMPARE(count("PLU"), plus);
+
+        // A name of blanks is refused as the dialog refuses it.
+        QTreeWidgetItem *dept = tree->findNode("Dept3");
+        ui().messages.clear();
+        tree->editItem(dept);
+        auto *editor = tree->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "   ");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(ui().messages.size(), 1);
+        QCOMPARE(ui().messages[0].text, text("frmDeptProperty", "msgDeptNameError"));
+        QCOMPARE(dept->text(0), QString(cases[0][2]));
+        QCOMPARE(scalar(cases[0][1]), QString(cases[0][2]));
 
         // A rename the database refuses leaves the old name in the tree.
         QVERIFY(QueryKorvoDB(state(), "alter table MG rename to MG_OLD"));
@@ -438,6 +458,16 @@ private slots:
         ClickNode(tree, cheese);
         QCOMPARE(DragNode(tree, cheese, CenterOf(tree, fruit)), nullptr);
         QCOMPARE(cheese->parent(), tree->storeNode());
+
+        // Main group 997 stays in department 97.
+        tree->findNode("Dept97")->setExpanded(true);
+        QTreeWidgetItem *misc = tree->findNode("MG997");
+        ClickNode(tree, misc);
+        ui().messages.clear();
+        DragNode(tree, misc, CenterOf(tree, fruit));
+        QCOMPARE(misc->parent(), tree->findNode("Dept97"));
+        QCOMPARE(scalar("select DP_No from MG where MG_No=997"), QStringLiteral("97"));
+        QCOMPARE(ui().messages.value(0).text, text("frmMain", "msgMoveDFUMGWarning"));
     }
 
     void newPluMainGroup()
