@@ -30,6 +30,10 @@ int CtlSync(AppState &state, const QStringList &args);
 // plu get N: the PLU as one JSON object; plu save FILE|-: saves one object
 // or an array of them through the editor's save, one line per PLU
 int CtlPlu(AppState &state, const QStringList &args);
+// import FILE [--mode 0|1|2]: the CSV import (default mode: SetImportType)
+int CtlImport(AppState &state, const QStringList &args);
+// export --scale IP [FILE]: the received PLUs of one scale as CSV
+int CtlExport(AppState &state, const QStringList &args);
 
 // The tool commands get a state with its paths only: they open what they
 // need themselves and work on a data root the program would refuse.

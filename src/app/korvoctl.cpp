@@ -40,6 +40,8 @@ const Command kCommands[] = {
                 "                             read the scales' PLUs into RC_PLU", &CtlReceive},
     {"sync", "sync (--scales IP[,IP...] | --all-scales) [--dept N[,N...] | --plu N[,N...]]\n"
              "                             bring scales in line with the database", &CtlSync},
+    {"import", "import FILE [--mode 0|1|2]  import a PLU CSV file (0 replace, 1 add, 2 merge)", &CtlImport},
+    {"export", "export --scale IP [FILE]   the PLUs received from a scale as a CSV file", &CtlExport},
 };
 
 // Commands on a data root that need none of the start-up.

@@ -41,6 +41,7 @@ int main(int argc, char *argv[])
 
     WidgetUserInterface ui;
     AppState state(&ui);
+    ui.setState(&state);
     QString chosenRoot = parser.value(dataRootOption);
     if (chosenRoot.isEmpty()) {
         state.setPaths(QCoreApplication::applicationDirPath(), QString());

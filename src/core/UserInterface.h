@@ -4,12 +4,19 @@
 // korvoctl on the console.
 
 #include <QString>
+#include <QStringList>
 
 namespace korvo {
 
 enum class MsgIcon { None, Critical, Exclamation, Question, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo };
 enum class MsgResult { Ok, Cancel, Yes, No };
+
+// What the scale selection brings back.
+struct ScaleChoice {
+    bool cancelled = true;
+    QStringList addresses; // SC_IP of the chosen scales
+};
 
 class UserInterface {
 public:
@@ -27,11 +34,29 @@ public:
     virtual void progressBegin(const QString &caption, int maximum) { (void)caption; (void)maximum; }
     virtual void progressStep(int value, const QString &text = {}) { (void)value; (void)text; }
     virtual void progressEnd() {}
+    // The work is done: text says so; the progress window closes by itself
+    // after a few seconds (or when closed), without holding the caller.
+    virtual void progressFinish(const QString &text) { (void)text; progressEnd(); }
 
     // Open-file dialog; "" when cancelled. filter uses the "CSV (*.csv)|*.csv" form.
     virtual QString openFileName(const QString &title, const QString &filter)
     {
         (void)title; (void)filter;
+        return {};
+    }
+
+    // Save-file dialog proposing a file name; "" when cancelled.
+    virtual QString saveFileName(const QString &title, const QString &filter, const QString &proposed)
+    {
+        (void)title; (void)filter; (void)proposed;
+        return {};
+    }
+
+    // The scale selection: the scales of department deptId (-1: all
+    // scales), one or several.
+    virtual ScaleChoice chooseScales(int deptId, bool multiSelect)
+    {
+        (void)deptId; (void)multiSelect;
         return {};
     }
 

@@ -8,6 +8,7 @@
 #include "core/UserInterface.h"
 #include "core/PluFields.h"
 #include "encoding/Hierarchy.h"
+#include "exchange/PluExchange.h"
 #include "manage/PluRecord.h"
 #include "i18n/Language.h"
 #include "i18n/Permissions.h"
@@ -22,6 +23,7 @@
 #include "ui/PluListController.h"
 #include "ui/PluListWidget.h"
 #include "ui/QueryPane.h"
+#include "ui/ReceivePluWindow.h"
 #include "ui/RestoreSettingDialog.h"
 #include "ui/ScaleCommWindow.h"
 #include "ui/SelectPane.h"
@@ -622,13 +624,18 @@ void MainWindow::dispatch(int id)
     case MainGroupProperty:
         m_tree->editMainGroup();
         break;
+    case ImportCsv:
+        if (ImportCsvCommand(m_state))
+            refreshPluList();
+        break;
+    case ReceivePlu:
+        showReceiveWindow();
+        break;
 
     // Commands whose features land later; each names its feature.
-    case ImportCsv:         // CSV import: open-file dialog "CSV (*.csv)|*.csv", then import
     case ScaleConfig:       // scale configuration component
     case SendByDept:        // whole-scale commands: send by department
     case SendByScale:       // whole-scale commands: send by scale
-    case ReceivePlu:        // receive window, modeless
     case DeleteAllByScale:  // whole-scale commands: delete all PLUs
     case SyncPcToScale:     // whole-scale commands: synchronise
         break;
@@ -814,6 +821,20 @@ void MainWindow::launchUserTool(int position)
         m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgToolNotStarted"))
                                 .arg(QDir::toNativeSeparators(request.target)),
                             AppState::appTitle(), MsgIcon::Exclamation);
+}
+
+ReceivePluWindow *MainWindow::receiveWindow() const { return m_receiveWindow; }
+
+void MainWindow::showReceiveWindow()
+{
+    if (!m_receiveWindow) {
+        // Receiving needs the scale component, which is not part of the program yet.
+        m_receiveWindow = new ReceivePluWindow(m_state, {}, this);
+        connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);
+    }
+    m_receiveWindow->show();
+    m_receiveWindow->raise();
+    m_receiveWindow->activateWindow();
 }
 
 void MainWindow::showTreePopup(const QPoint &globalPos)

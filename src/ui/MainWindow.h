@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QSet>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QDockWidget;
@@ -26,6 +27,7 @@ class PluEditorPane;
 class PluListWidget;
 class PluListController;
 class QueryPane;
+class ReceivePluWindow;
 class ScaleComm;
 class ScaleCommWindow;
 class SelectPane;
@@ -66,6 +68,8 @@ public:
     SelectPane *selectPane() const { return m_selectPane; }
     PluEditorPane *editorPane() const { return m_editorPane; }
     FieldChooserWindow *fieldChooser() const { return m_fieldChooser; }
+    // The receive window while it is open (143).
+    ReceivePluWindow *receiveWindow() const;
     // g_dllZent and its progress and report window.
     ScaleComm *scaleComm() const;
     ScaleCommWindow *scaleCommWindow() const { return m_commWindow; }
@@ -116,6 +120,7 @@ private:
     void toggleFieldChooser();
     void togglePane(int paneId);
     void showAbout();
+    void showReceiveWindow();
     void launchFixedTool(const FixedTool &tool);
     void launchUserTool(int position);
     void showTreePopup(const QPoint &globalPos);
@@ -156,6 +161,7 @@ private:
     SelectPane *m_selectPane = nullptr;
     PluEditorPane *m_editorPane = nullptr;
     FieldChooserWindow *m_fieldChooser = nullptr;
+    QPointer<ReceivePluWindow> m_receiveWindow;
     ScaleComm *m_ownComm = nullptr; // created here unless the state came with one
     ScaleCommWindow *m_commWindow = nullptr;
 };

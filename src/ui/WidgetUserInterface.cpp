@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QStringList>
+
+#include "ui/ScaleSelectDialog.h"
+#include "ui/StatusProcessWindow.h"
 
 namespace korvo {
 
@@ -87,21 +89,16 @@ void WidgetUserInterface::processEvents()
     QCoreApplication::processEvents();
 }
 
+StatusProcessWindow *WidgetUserInterface::progressWindow()
+{
+    if (!m_progress)
+        m_progress = new StatusProcessWindow(m_state, QApplication::activeWindow());
+    return m_progress;
+}
+
 void WidgetUserInterface::progressBegin(const QString &caption, int maximum)
 {
-    progressEnd();
-    auto *dlg = new QProgressDialog(QApplication::activeWindow());
-    dlg->setWindowTitle(caption);
-    dlg->setLabelText(caption);
-    dlg->setWindowModality(Qt::WindowModal);
-    dlg->setCancelButton(nullptr); // the long runs cannot be interrupted half way
-    dlg->setMinimumDuration(0);
-    dlg->setAutoClose(false);
-    dlg->setAutoReset(false);
-    dlg->setRange(0, maximum > 0 ? maximum : 0);
-    dlg->setValue(0);
-    dlg->show();
-    m_progress = dlg;
+    progressWindow()->begin(caption, maximum);
     QCoreApplication::processEvents();
 }
 
@@ -109,10 +106,7 @@ void WidgetUserInterface::progressStep(int value, const QString &text)
 {
     if (!m_progress)
         return;
-    if (!text.isEmpty())
-        m_progress->setLabelText(text);
-    if (m_progress->maximum() > 0)
-        m_progress->setValue(qMin(value, m_progress->maximum()));
+    m_progress->step(value, text);
     QCoreApplication::processEvents();
 }
 
@@ -125,10 +119,34 @@ void WidgetUserInterface::progressEnd()
     m_progress = nullptr;
 }
 
+void WidgetUserInterface::progressFinish(const QString &text)
+{
+    StatusProcessWindow *w = progressWindow();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->finish(text);
+    // The finished window lives on its own; the next work gets a new one.
+    m_progress = nullptr;
+}
+
 QString WidgetUserInterface::openFileName(const QString &title, const QString &filter)
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(),
                                         QtFileFilter(filter));
+}
+
+QString WidgetUserInterface::saveFileName(const QString &title, const QString &filter,
+                                          const QString &proposed)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, proposed, QtFileFilter(filter));
+}
+
+ScaleChoice WidgetUserInterface::chooseScales(int deptId, bool multiSelect)
+{
+    if (!m_state)
+        return {};
+    ScaleSelectDialog dialog(*m_state, deptId, multiSelect, QApplication::activeWindow());
+    dialog.exec();
+    return dialog.choice();
 }
 
 QString WidgetUserInterface::chooseFolder(const QString &title)

@@ -30,6 +30,19 @@ QString ScriptedUi::openFileName(const QString &, const QString &)
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
+QString ScriptedUi::saveFileName(const QString &title, const QString &filter, const QString &)
+{
+    return openFileName(title, filter);
+}
+
+ScaleChoice ScriptedUi::chooseScales(int, bool)
+{
+    ScaleChoice c;
+    c.addresses = scaleAnswers.isEmpty() ? QStringList() : scaleAnswers.takeFirst();
+    c.cancelled = c.addresses.isEmpty();
+    return c;
+}
+
 void ScriptedUi::progressBegin(const QString &, int) { progressSteps = 0; }
 void ScriptedUi::progressStep(int, const QString &) { ++progressSteps; }
 

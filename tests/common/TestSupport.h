@@ -31,11 +31,16 @@ public:
     MsgResult message(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
                       MsgResult defaultButton) override;
     QString openFileName(const QString &title, const QString &filter) override;
+    // File dialogs of both kinds answer from fileAnswers ("" when empty).
+    QString saveFileName(const QString &title, const QString &filter, const QString &proposed) override;
+    // The scale selection answers from scaleAnswers; an empty list or none cancels.
+    ScaleChoice chooseScales(int deptId, bool multiSelect) override;
     void progressBegin(const QString &caption, int maximum) override;
     void progressStep(int value, const QString &text) override;
 
     std::deque<MsgResult> answers;
     QStringList fileAnswers;
+    QList<QStringList> scaleAnswers;
     QVector<ShownMessage> messages;
     int progressSteps = 0;
 };

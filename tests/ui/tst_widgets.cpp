@@ -7,6 +7,7 @@
 #include "ui/FieldChooserWindow.h"
 #include "ui/FormTexts.h"
 #include "ui/PluListWidget.h"
+#include "ui/StatusProcessWindow.h"
 #include "ui/WidgetUserInterface.h"
 
 #include <QAction>
@@ -17,7 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -254,23 +255,28 @@ void TestWidgets::messageBoxesAndProgress()
     ui.message("Bad", {}, MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);
     QCOMPARE(icon, QMessageBox::Critical);
 
+    // The status window: caption, bar and percentage; once finished a
+    // close button instead of the bar.
     ui.progressBegin(QStringLiteral("Encoding"), 3);
-    auto *progress = qApp->findChild<QProgressDialog *>();
-    if (!progress) {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if ((progress = qobject_cast<QProgressDialog *>(w)))
-                break;
-        }
+    StatusProcessWindow *progress = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *p = qobject_cast<StatusProcessWindow *>(w); p && p->isVisible())
+            progress = p;
     }
     QVERIFY(progress);
-    QVERIFY(progress->isVisible());
+    QVERIFY(progress->isModal());
     ui.progressStep(2, QStringLiteral("Record 2 of 3"));
-    QCOMPARE(progress->value(), 2);
-    QCOMPARE(progress->labelText(), QStringLiteral("Record 2 of 3"));
+    QCOMPARE(progress->prgStatus->value(), 2);
+    QCOMPARE(progress->lblCaption->text(), QStringLiteral("Record 2 of 3"));
+    QCOMPARE(progress->lblPercent->text(), QStringLiteral("67%"));
     ui.progressStep(7); // beyond the end stays at the end
-    QCOMPARE(progress->value(), 3);
-    QPointer<QProgressDialog> gone(progress);
-    ui.progressEnd();
+    QCOMPARE(progress->prgStatus->value(), 3);
+    QVERIFY(progress->cmdClose->isHidden());
+    ui.progressFinish(QStringLiteral("Done."));
+    QCOMPARE(progress->lblCaption->text(), QStringLiteral("Done."));
+    QVERIFY(progress->prgStatus->isHidden() && !progress->cmdClose->isHidden() && !progress->isModal());
+    QPointer<StatusProcessWindow> gone(progress);
+    QTest::mouseClick(progress->cmdClose, Qt::LeftButton);
     QTRY_VERIFY(gone.isNull());
 }
 
