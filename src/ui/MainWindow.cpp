@@ -828,8 +828,9 @@ ReceivePluWindow *MainWindow::receiveWindow() const { return m_receiveWindow; }
 void MainWindow::showReceiveWindow()
 {
     if (!m_receiveWindow) {
-        // Receiving needs the scale component, which is not part of the program yet.
-        m_receiveWindow = new ReceivePluWindow(m_state, {}, this);
+        // The received rows land in RC_PLU; the window reads them from there.
+        m_receiveWindow = new ReceivePluWindow(
+            m_state, [this](const QString &request) { return scaleComm()->RDFPLU(request).ok(); }, this);
         connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);
     }
     m_receiveWindow->show();

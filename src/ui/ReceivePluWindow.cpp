@@ -105,10 +105,6 @@ ReceivePluWindow::ReceivePluWindow(AppState &state, Receiver rdfplu, QWidget *pa
     resize(900, 560);
 
     SetFormLangString(state, this);
-    if (!m_rdfplu) {
-        cmdReceive->setEnabled(false);
-        cmdReceive->setToolTip(GetLangString(state, kOwner, QStringLiteral("msgReceiveNotAvailable")));
-    }
     wndRCPLU->setupColumns(state.pluFields, QString());
 
     connect(cmdSelect, &QPushButton::clicked, this, &ReceivePluWindow::select);

@@ -1,6 +1,7 @@
 // The receive window and the CSV import command driven through their real
 // controls on a main window over a data root.
 
+#include "common/RecordingScaleComm.h"
 #include "UiTestSupport.h"
 #include "core/PluPage.h"
 #include "ui/Commands.h"
@@ -71,8 +72,18 @@ void TestReceiveWindow::filtersPagingAndButtons()
                                               "127.0.0.12: Counter cheese and deli"}));
     QCOMPARE(items(w->cboMG).first(), "-1:ALL MG");
     QVERIFY(items(w->cboMG).contains("301: Cheese"));
-    QVERIFY(!w->cmdReceive->isEnabled());
-    QVERIFY(!w->cmdReceive->toolTip().isEmpty());
+
+    // Receive asks for the scales and reads them through the component.
+    test::RecordingScaleComm comm;
+    ScaleComm *const own = state.scaleComm;
+    state.scaleComm = &comm;
+    root.ui.scaleAnswers = {{"127.0.0.12", "127.0.0.11"}};
+    QVERIFY(w->cmdReceive->isEnabled());
+    Click(w->cmdReceive);
+    state.scaleComm = own;
+    QCOMPARE(comm.calls.size(), 1);
+    QCOMPARE(comm.calls.first().method, CommMethod::ReadPlu);
+    QCOMPARE(comm.calls.first().list, QString("127.0.0.12,2012\r\n127.0.0.11,2011\r\n"));
 
     auto bar = [w] {
         return w->txtPageNo->text() + "/" + w->txtPageCount->text() + (w->cmdPrevious->isEnabled() ? " prev" : "")
