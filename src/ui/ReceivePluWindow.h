@@ -24,7 +24,6 @@ class ReceivePluWindow : public QWidget {
     Q_OBJECT
 public:
     // rdfplu: the scale component's RDFPLU for the request text of the chosen scales
-    // and says so.
     using Receiver = std::function<bool(const QString &request)>;
     ReceivePluWindow(AppState &state, Receiver rdfplu, QWidget *parent = nullptr);
 
