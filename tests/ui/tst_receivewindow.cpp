@@ -23,19 +23,6 @@ constexpr int kNo = 0, kMg = 7;
 
 void Click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
 
-bool Receive(AppState &state, const QString &address, const QString &where)
-{
-    QStringList columns;
-    const QSqlRecord rc = QSqlDatabase::database(state.connMain).record(QStringLiteral("RC_PLU"));
-    for (int i = 0; i < rc.count(); ++i) {
-        if (rc.fieldName(i) != QLatin1String("SC_IP") && rc.fieldName(i) != QLatin1String("PLU_Compare"))
-            columns << rc.fieldName(i);
-    }
-    return QueryKorvoDB(state, QStringLiteral("insert into RC_PLU(SC_IP,%1) select '%2',%1 from PLU where %3")
-                                   .arg(columns.join(u','), address, where))
-        .has_value();
-}
-
 } // namespace
 
 class TestReceiveWindow : public QObject {
@@ -53,8 +40,8 @@ void TestReceiveWindow::filtersPagingAndButtons()
     QVERIFY(s.ok() && s.show());
     AppState &state = *s.state;
     state.settings.PLUPageSize = 10;
-    QVERIFY(Receive(state, "127.0.0.11", "1=1"));
-    QVERIFY(Receive(state, "127.0.0.12", "PLU_MG=301"));
+    QVERIFY(ReceiveFromPlu(state, "127.0.0.11", "1=1"));
+    QVERIFY(ReceiveFromPlu(state, "127.0.0.12", "PLU_MG=301"));
     QVERIFY(QueryKorvoDB(state, "update RC_PLU set PLU_Compare=1, PLU_UPrice=0.99 where PLU_No=1"));
     const int all = SqlCount(state, "RC_PLU"), cheese = SqlCount(state, "PLU where PLU_MG=301");
     QVERIFY(cheese > 5);
