@@ -73,7 +73,20 @@ QStringList scalesOfDept(AppState &state, qint32 dept)
                              .arg(dept));
 }
 
-ScaleComm *comm(AppState &state) { return state.scaleComm; }
+// The component, or nullptr with a word to the user while another transfer
+// runs: the window stays usable during a transfer, and the component takes
+// one call at a time.
+ScaleComm *comm(AppState &state)
+{
+    ScaleComm *c = state.scaleComm;
+    if (c && c->isBusy()) {
+        if (state.ui)
+            state.ui->message(GetLangString(state, kOwner, QStringLiteral("msgTransferRunning")), AppState::appTitle(),
+                              MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+        return nullptr;
+    }
+    return c;
+}
 
 // Departments and main groups first, without progress, then the PLU call.
 // A transfer the user cancelled ends the sequence.

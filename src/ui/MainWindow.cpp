@@ -897,7 +897,16 @@ void MainWindow::showReceiveWindow()
     if (!m_receiveWindow) {
         // The received rows land in RC_PLU; the window reads them from there.
         m_receiveWindow = new ReceivePluWindow(
-            m_state, [this](const QString &request) { return scaleComm()->RDFPLU(request).ok(); }, this);
+            m_state,
+            [this](const QString &request) {
+                if (scaleComm()->isBusy()) {
+                    m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgTransferRunning")),
+                                        AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+                    return false;
+                }
+                return scaleComm()->RDFPLU(request).ok();
+            },
+            this);
         connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);
     }
     m_receiveWindow->show();

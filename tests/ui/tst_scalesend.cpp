@@ -73,6 +73,7 @@ private slots:
     void commandLists();
     void selectionDialog();
     void configurationDialog();
+    void refusedWhileBusy();
 };
 
 // The pane's rules on real widgets; what the simulated scales hold after
@@ -360,4 +361,22 @@ void TestScaleSend::configurationDialog()
 }
 
 QTEST_MAIN(TestScaleSend)
+void TestScaleSend::refusedWhileBusy()
+{
+    // The window stays usable while a transfer runs; a second one is refused aloud.
+    TestDataRoot root;
+    std::unique_ptr<AppState> st = root.loadedState();
+    QVERIFY(st);
+    RecordingScaleComm comm;
+    comm.holdOpen = true;
+    st->scaleComm = &comm;
+    QVERIFY(comm.start(CommMethod::WriteAllPlu, "127.0.0.11,2011\r\n"));
+    root.ui.scaleAnswers = {{"127.0.0.11"}};
+    QCOMPARE(SendSelectedByScale(*st, {1, 2}), QString());
+    QCOMPARE(comm.calls.size(), 1);
+    QCOMPARE(root.ui.messages.size(), 1);
+    QVERIFY(root.ui.messages.first().text.contains("still running"));
+    comm.cancel();
+}
+
 #include "tst_scalesend.moc"
