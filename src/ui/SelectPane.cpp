@@ -27,7 +27,10 @@ SelectPane::SelectPane(QWidget *parent) : QWidget(parent)
     cmdSelectDelByScale = make("cmdSelectDelByScale");
     connect(cmdSelectRemove, &QPushButton::clicked, this, &SelectPane::removeSelected);
     connect(cmdSelectRemoveAll, &QPushButton::clicked, this, &SelectPane::removeAll);
-    // Somewhere sensible until the pane first has its size.
+    // Somewhere sensible until the pane first has its size. A pane lower than
+    // the rule's limit would keep its buttons out of sight, so the dock never
+    // makes it that low.
+    setMinimumHeight(kMinHeight);
     arrange(600, 260);
 }
 

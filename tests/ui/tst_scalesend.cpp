@@ -144,7 +144,9 @@ void TestScaleSend::paneAndUploadToSimulator()
     root.ui.scaleAnswers = {{"127.0.0.13"}};
     Click(s.window->editorPane()->cmdUploadPLU);
     QCOMPARE(held(), QString("11: 12:%1 13:%2 21:%1 22:%1 23:%1").arg(bc, a + "," + bc));
-    // Layout: list above one row of buttons; a too small pane keeps it.
+    // Layout: list above one row of buttons, in sight in the window as it
+    // opens; a too small pane keeps it.
+    QVERIFY(pane->rect().contains(pane->cmdSelectDelByScale->geometry()));
     pane->resize(420, 200);
     QCOMPARE(pane->cmdSelectAdd->x(), 0);
     QCOMPARE(pane->cmdSelectDelByScale->geometry().right(), 419);
