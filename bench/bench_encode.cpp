@@ -4,6 +4,7 @@
 //
 // usage: bench_encode [PLU count] [SINGLE runs]
 
+#include "BenchUi.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/UserInterface.h"
@@ -27,16 +28,6 @@
 using namespace korvo;
 
 namespace {
-
-class SilentUi : public UserInterface {
-public:
-    MsgResult message(const QString &text, const QString &title, MsgIcon, MsgButtons,
-                      MsgResult defaultButton) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return defaultButton;
-    }
-};
 
 // Processor time of this process in seconds: on a machine shared with other
 // work it shows what the encoder costs, the wall clock what a user waits.

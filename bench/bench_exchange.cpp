@@ -7,6 +7,7 @@
 //
 // usage: bench_exchange [PLU count]
 
+#include "BenchUi.h"
 #include "core/AppState.h"
 #include "core/UserInterface.h"
 #include "encoding/Hierarchy.h"
@@ -32,16 +33,6 @@
 using namespace korvo;
 
 namespace {
-
-class SilentUi : public UserInterface {
-public:
-    MsgResult message(const QString &text, const QString &title, MsgIcon, MsgButtons,
-                      MsgResult defaultButton) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return defaultButton;
-    }
-};
 
 bool exec(QSqlQuery &q, const QString &sql)
 {

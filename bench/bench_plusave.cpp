@@ -5,6 +5,7 @@
 //
 // usage: bench_plusave [PLU count] [saves] [korvoctl PLUs]
 
+#include "BenchUi.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/UserInterface.h"
@@ -34,16 +35,6 @@
 using namespace korvo;
 
 namespace {
-
-class SilentUi : public UserInterface {
-public:
-    MsgResult message(const QString &text, const QString &title, MsgIcon, MsgButtons,
-                      MsgResult defaultButton) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return defaultButton;
-    }
-};
 
 double cpuSeconds()
 {

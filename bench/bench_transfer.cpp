@@ -7,6 +7,7 @@
 //
 // usage: bench_transfer [PLU count] [scales] [reply delay ms]
 
+#include "BenchUi.h"
 #include "comm/ScaleList.h"
 #include "comm/TcpScaleComm.h"
 #include "common/SimProcess.h"
@@ -33,15 +34,6 @@
 using namespace korvo;
 
 namespace {
-
-class SilentUi : public UserInterface {
-public:
-    MsgResult message(const QString &text, const QString &title, MsgIcon, MsgButtons, MsgResult d) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return d;
-    }
-};
 
 // count PLUs copied from the demo articles, numbered from 1.
 bool fillPlus(AppState &state, int count)

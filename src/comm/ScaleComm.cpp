@@ -53,6 +53,13 @@ bool CommCallResult::ok() const
     return true;
 }
 
+ScaleGreeting ScaleComm::greet(const QString &address)
+{
+    ScaleGreeting g;
+    g.failure = QStringLiteral("%1: this component cannot greet a scale").arg(address);
+    return g;
+}
+
 bool ScaleComm::start(CommMethod method, const QString &list, SyncItems items)
 {
     if (isBusy())

@@ -54,6 +54,16 @@ struct ScaleResult {
     QString summary() const; // one line for the log and korvoctl
 };
 
+// What a scale said when greeted (the configuration's "test connection").
+struct ScaleGreeting {
+    bool ok = false;
+    QString failure;       // why it did not answer
+    quint32 scaleNo = 0;   // the number it answered to
+    quint32 pluCount = 0;  // PLUs it holds
+    quint32 capacity = 0;  // PLUs it holds at most, 0: not told
+    qint64 ms = 0;
+};
+
 struct CommCallResult {
     CommMethod method = CommMethod::WritePlu;
     QVector<ScaleResult> scales;
@@ -90,6 +100,9 @@ public:
     // Starts a call; false (nothing started) while one runs. Its end comes
     // with callFinished.
     bool start(CommMethod method, const QString &list, SyncItems items = SyncItems::Plus);
+    // Greets one scale and parts again, outside the calls above (no
+    // progress, no log line of a call); may run beside a call.
+    virtual ScaleGreeting greet(const QString &address);
     // Ends the running call: scales not yet done are Cancelled.
     virtual void cancel() = 0;
     virtual bool isBusy() const = 0;

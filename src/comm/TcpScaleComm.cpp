@@ -9,6 +9,7 @@
 #include "core/PluFields.h"
 #include "encoding/RecordDecoder.h"
 
+#include <QEventLoop>
 #include <QHash>
 #include <QPointer>
 #include <limits>
@@ -275,6 +276,18 @@ private:
     std::unique_ptr<MixedPlan> m_apply;
 };
 
+// Nothing to do once greeted: the session says goodbye at once.
+class GreetPlan : public SessionPlan {
+public:
+    void greeted(const HelloReplyInfo &h) override { hello = h; }
+    const SessionRequest *current() override { return nullptr; }
+    bool accepted(const QByteArray &, QString *) override { return true; }
+    QString step() const override { return QStringLiteral("greeting"); }
+    int done() const override { return 0; }
+    int total() const override { return 0; }
+    std::optional<HelloReplyInfo> hello;
+};
+
 bool plusAreItems(CommMethod m, SyncItems items)
 {
     return m == CommMethod::WritePlu || m == CommMethod::DeletePlu || (m == CommMethod::Sync && items == SyncItems::Plus);
@@ -326,6 +339,45 @@ TcpScaleComm::~TcpScaleComm()
             if (s)
                 s->disconnect(this);
     }
+}
+
+ScaleGreeting TcpScaleComm::greet(const QString &address)
+{
+    ScaleGreeting g;
+    const std::optional<quint32> ip = ParseIPv4(address);
+    SessionConfig config;
+    QString problem;
+    if (!ip) {
+        g.failure = QStringLiteral("\"%1\" is not an IPv4 address").arg(address);
+        return g;
+    }
+    if (!ReadCommSettings(m_state, config.settings, &problem)) {
+        g.failure = problem;
+        return g;
+    }
+    config.ipv4 = *ip;
+    config.address = address.trimmed();
+    config.scaleNo = ScaleNumberOf(address);
+    config.detailLog = m_state.settings.DoLog;
+    auto owned = std::make_unique<GreetPlan>();
+    GreetPlan *plan = owned.get();
+    ScaleSession session(config, std::move(owned));
+    connect(&session, &ScaleSession::logLine, this, [this](const QString &line) { WriteLog(m_state, QStringLiteral("ZentTCP ") + line); });
+    QEventLoop loop;
+    connect(&session, &ScaleSession::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    session.start();
+    if (session.result().state == ScaleResult::State::Waiting || session.result().state == ScaleResult::State::Running)
+        loop.exec();
+    const ScaleResult &r = session.result();
+    g.ms = r.ms;
+    g.ok = r.state == ScaleResult::State::Done && plan->hello.has_value();
+    g.failure = g.ok ? QString() : (r.failure.isEmpty() ? QStringLiteral("no greeting came back") : r.failure);
+    if (plan->hello) {
+        g.scaleNo = plan->hello->scaleNo;
+        g.pluCount = plan->hello->pluCount;
+        g.capacity = plan->hello->capacity;
+    }
+    return g;
 }
 
 void TcpScaleComm::begin(CommMethod method, const QString &list, SyncItems items, bool showProgress)

@@ -23,6 +23,7 @@ public:
     explicit TcpScaleComm(AppState &state, QObject *parent = nullptr);
     ~TcpScaleComm() override;
 
+    ScaleGreeting greet(const QString &address) override;
     void cancel() override;
     bool isBusy() const override { return m_call != nullptr; }
 

@@ -9,6 +9,7 @@
 #include "core/Values.h"
 #include "encoding/DescriptorFiles.h"
 #include "encoding/FieldCodec.h"
+#include "encoding/FieldSpecial.h"
 #include "encoding/SqliteRowStore.h"
 #include "i18n/Language.h"
 
@@ -504,20 +505,6 @@ bool withLengthAfterHead(AppState &state, const QByteArray &data, QByteArray &re
     return true;
 }
 
-enum class Special {
-    Plain,
-    Text,
-    Status,
-    Status2,
-    StatusB,
-    Status2B,
-    EanFlags,
-    LbFormat1,
-    BarFormat,
-    EanData,
-    Discount
-};
-
 // One descriptor with its columns resolved. It keeps its own copy of the
 // descriptor: the tables in the state may be read anew while a run lets the
 // user interface handle events.
@@ -534,37 +521,6 @@ struct FieldPlan {
     int prevCol = -1;
     bool hasPrev = false;
 };
-
-Special specialOf(const FieldDescriptor &d, FieldType type)
-{
-    const QString n = d.Name.toUpper();
-    if (d.Conditional == 0) {
-        if (n == QLatin1String("PLU_STATUS"))
-            return Special::Status;
-        if (n == QLatin1String("PLU_STATUS2"))
-            return Special::Status2;
-        if (n == QLatin1String("PLU_EANFLAGS"))
-            return Special::EanFlags;
-        return Special::Plain;
-    }
-    if (type == FieldType::ASCII_TXT)
-        return Special::Text;
-    if (n == QLatin1String("PLU_STATUSB"))
-        return Special::StatusB;
-    if (n == QLatin1String("PLU_STATUS2B"))
-        return Special::Status2B;
-    if (n == QLatin1String("PLU_LBFORMAT1"))
-        return Special::LbFormat1;
-    if (n == QLatin1String("PLU_BARFORMAT"))
-        return Special::BarFormat;
-    if (n == QLatin1String("PLU_EANFLAGS"))
-        return Special::EanFlags;
-    if (n == QLatin1String("PLU_EANDATA"))
-        return Special::EanData;
-    if (n == QLatin1String("PLU_DISOUNT"))
-        return Special::Discount;
-    return Special::Plain;
-}
 
 class PluEncoder {
 public:
@@ -583,7 +539,7 @@ public:
             p.flagSourceOne = NumericPrefix(d.FlagSource) == 1.0;
             p.type = ParseFieldType(d.Type);
             p.length = d.Length;
-            p.special = specialOf(d, p.type);
+            p.special = SpecialOf(d, p.type);
             p.col = columns(d.Column);
             if (p.conditional)
                 p.flagCol = columns(d.FlagColumn);
@@ -1385,6 +1341,37 @@ EncodeRunResult EncodePluSelection(AppState &state, const QString &condition)
 {
     qint32 last = 0;
     return encodeRun(state, false, last, condition, RowAccess::Native);
+}
+
+Special SpecialOf(const FieldDescriptor &d, FieldType type)
+{
+    const QString n = d.Name.toUpper();
+    if (d.Conditional == 0) {
+        if (n == QLatin1String("PLU_STATUS"))
+            return Special::Status;
+        if (n == QLatin1String("PLU_STATUS2"))
+            return Special::Status2;
+        if (n == QLatin1String("PLU_EANFLAGS"))
+            return Special::EanFlags;
+        return Special::Plain;
+    }
+    if (type == FieldType::ASCII_TXT)
+        return Special::Text;
+    if (n == QLatin1String("PLU_STATUSB"))
+        return Special::StatusB;
+    if (n == QLatin1String("PLU_STATUS2B"))
+        return Special::Status2B;
+    if (n == QLatin1String("PLU_LBFORMAT1"))
+        return Special::LbFormat1;
+    if (n == QLatin1String("PLU_BARFORMAT"))
+        return Special::BarFormat;
+    if (n == QLatin1String("PLU_EANFLAGS"))
+        return Special::EanFlags;
+    if (n == QLatin1String("PLU_EANDATA"))
+        return Special::EanData;
+    if (n == QLatin1String("PLU_DISOUNT"))
+        return Special::Discount;
+    return Special::Plain;
 }
 
 } // namespace korvo

@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/Values.h"
 #include "encoding/DescriptorFiles.h"
+#include "encoding/FieldSpecial.h"
 #include "encoding/RecordBuilder.h"
 
 #include <QDate>
@@ -57,36 +58,6 @@ QVariant wholeValue(const QByteArray &figures)
     if (f.size() <= 18)
         return QVariant(f.toLongLong());
     return QVariant(QString::fromLatin1(f));
-}
-
-enum class Special { Plain, Text, Status, Status2, StatusB, Status2B, EanFlags, EanData, Discount };
-
-// As the builder recognises the special names: each only in its branch.
-Special specialOf(const FieldDescriptor &d, FieldType type)
-{
-    const QString n = d.Name.toUpper();
-    if (d.Conditional == 0) {
-        if (n == QLatin1String("PLU_STATUS"))
-            return Special::Status;
-        if (n == QLatin1String("PLU_STATUS2"))
-            return Special::Status2;
-        if (n == QLatin1String("PLU_EANFLAGS"))
-            return Special::EanFlags;
-        return Special::Plain;
-    }
-    if (type == FieldType::ASCII_TXT)
-        return Special::Text;
-    if (n == QLatin1String("PLU_STATUSB"))
-        return Special::StatusB;
-    if (n == QLatin1String("PLU_STATUS2B"))
-        return Special::Status2B;
-    if (n == QLatin1String("PLU_EANFLAGS"))
-        return Special::EanFlags;
-    if (n == QLatin1String("PLU_EANDATA"))
-        return Special::EanData;
-    if (n == QLatin1String("PLU_DISOUNT"))
-        return Special::Discount;
-    return Special::Plain;
 }
 
 // Status bytes of a block and the zero bytes the builder adds after them.
@@ -486,7 +457,7 @@ struct RecordDecoder::Impl {
             p.type = ParseFieldType(d.Type);
             p.length = d.Length;
             p.decimals = p.type == FieldType::BCD_PRICE ? layout.priceDecimals : layout.weightDecimals;
-            p.special = specialOf(d, p.type);
+            p.special = SpecialOf(d, p.type);
             p.conditional = d.Conditional != 0;
             p.flagOne = NumericPrefix(d.FlagSource) == 1.0;
             if (p.conditional)
@@ -666,6 +637,8 @@ struct RecordDecoder::Impl {
                 return failAt(why);
             return next(end, v, fonts);
         }
+        case Special::LbFormat1: // read back as stored
+        case Special::BarFormat:
         case Special::Plain: {
             qsizetype end = pos;
             QVariant v;

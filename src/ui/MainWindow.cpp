@@ -26,6 +26,7 @@
 #include "ui/ReceivePluWindow.h"
 #include "ui/RestoreSettingDialog.h"
 #include "ui/ScaleCommWindow.h"
+#include "ui/ScaleConfigDialog.h"
 #include "ui/SelectPane.h"
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
@@ -41,6 +42,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -109,6 +111,7 @@ MainWindow::MainWindow(AppState &state, SignInProvider *signIn, QWidget *parent)
     });
     connect(m_editorPane, &PluEditorPane::saved, this, &MainWindow::refreshPluList);
     connect(m_editorPane, &PluEditorPane::deleted, this, &MainWindow::reloadCurrentPage);
+    connectSelectPane();
     auto *ready = new QLabel(this);
     ready->setObjectName(QStringLiteral("lblStatusReady"));
     statusBar()->addWidget(ready, 1);
@@ -632,12 +635,22 @@ void MainWindow::dispatch(int id)
         showReceiveWindow();
         break;
 
-    // Commands whose features land later; each names its feature.
-    case ScaleConfig:       // scale configuration component
-    case SendByDept:        // whole-scale commands: send by department
-    case SendByScale:       // whole-scale commands: send by scale
-    case DeleteAllByScale:  // whole-scale commands: delete all PLUs
-    case SyncPcToScale:     // whole-scale commands: synchronise
+    case ScaleConfig: {
+        ScaleConfigDialog dialog(m_state, this);
+        dialog.Show();
+        break;
+    }
+    case SendByDept:
+        SendByDeptCommand(m_state, nodeContext());
+        break;
+    case SendByScale:
+        SendByScaleCommand(m_state, nodeContext());
+        break;
+    case DeleteAllByScale:
+        DeleteAllByScaleCommand(m_state);
+        break;
+    case SyncPcToScale:
+        SyncCommand(m_state, nodeContext());
         break;
 
     default:
@@ -671,6 +684,10 @@ void MainWindow::updateCommands()
     rule(DeleteDept, kind == NodeKind::Department);
     rule(AddMainGroup, node && kind != NodeKind::Store);
     rule(DeleteMainGroup, kind == NodeKind::MainGroup);
+    // Without a node these have nothing to act on.
+    rule(SendByDept, node);
+    rule(SendByScale, node);
+    rule(SyncPcToScale, node);
 
     auto tick = [this](int id, bool on) {
         if (QAction *a = m_commands.value(id))
@@ -691,6 +708,56 @@ void MainWindow::updateCommands()
     tick(LanguageChinese, lang == QLatin1String("Chinese"));
     tick(LanguageEnglish, lang == QLatin1String("English"));
     tick(LanguageOther, lang == QLatin1String("Other"));
+}
+
+NodeContext MainWindow::nodeContext() const
+{
+    NodeContext c;
+    QTreeWidgetItem *node = m_tree->selectedNode();
+    switch (StoreTreePane::kindOf(node)) {
+    case NodeKind::None:
+        break;
+    case NodeKind::Store:
+        c.kind = NodeContext::Kind::Store;
+        break;
+    case NodeKind::Department:
+        c.kind = NodeContext::Kind::Department;
+        c.dept = StoreTreePane::tagOf(node).toInt();
+        break;
+    case NodeKind::MainGroup:
+        c.kind = NodeContext::Kind::MainGroup;
+        c.mg = StoreTreePane::tagOf(node).toInt();
+        c.dept = StoreTreePane::tagOf(node->parent()).toInt();
+        break;
+    }
+    return c;
+}
+
+void MainWindow::connectSelectPane()
+{
+    SelectPane *pane = m_selectPane;
+    connect(pane->cmdSelectAdd, &QPushButton::clicked, this, [this] {
+        QVector<QStringList> rows;
+        for (int row : m_pluList->selectedRowNumbers())
+            rows << m_pluList->rowCells(row);
+        m_selectPane->addRows(rows);
+    });
+    connect(pane->cmdSelectSendByDept, &QPushButton::clicked, this, [this] {
+        QVector<SelectedPlu> rows;
+        for (int r = 0; r < m_selectPane->wndSelectedPLU->rowCount(); ++r) {
+            const QStringList cells = m_selectPane->wndSelectedPLU->rowCells(r);
+            const std::optional<qint32> no = ParsePluNo(cells.value(0));
+            bool mgOk = false;
+            const qint32 mg = cells.value(7).toInt(&mgOk);
+            if (no && mgOk)
+                rows.push_back({*no, mg});
+        }
+        SendSelectedByDept(m_state, rows);
+    });
+    connect(pane->cmdSelectSendByScale, &QPushButton::clicked, this,
+            [this] { SendSelectedByScale(m_state, m_selectPane->pluNumbers()); });
+    connect(pane->cmdSelectDelByScale, &QPushButton::clicked, this,
+            [this] { DeleteSelectedByScale(m_state, m_selectPane->pluNumbers()); });
 }
 
 void MainWindow::showEditorPane()
@@ -830,7 +897,16 @@ void MainWindow::showReceiveWindow()
     if (!m_receiveWindow) {
         // The received rows land in RC_PLU; the window reads them from there.
         m_receiveWindow = new ReceivePluWindow(
-            m_state, [this](const QString &request) { return scaleComm()->RDFPLU(request).ok(); }, this);
+            m_state,
+            [this](const QString &request) {
+                if (scaleComm()->isBusy()) {
+                    m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgTransferRunning")),
+                                        AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+                    return false;
+                }
+                return scaleComm()->RDFPLU(request).ok();
+            },
+            this);
         connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);
     }
     m_receiveWindow->show();

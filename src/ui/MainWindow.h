@@ -6,6 +6,7 @@
 // changes. The PLU list is the central widget; the tree, page bar, query
 // box, selection and editor sit in five docking panes.
 
+#include "comm/ScaleCommands.h"
 #include "ui/DesktopLauncher.h"
 
 #include <QHash>
@@ -129,6 +130,10 @@ private:
     void editSelectedPlu();    // 114: the selected row's PLU into the editor
     void deleteSelectedPlus(); // 115: the selected rows' PLUs, with their discounts
     QString captionWithVersion();
+    // The selected tree node for the whole-scale commands.
+    NodeContext nodeContext() const;
+    // The selection pane's buttons.
+    void connectSelectPane();
 
     // Hooks of the features that land later.
     void rebuildTree();                        // store tree: full tree with its dialogs

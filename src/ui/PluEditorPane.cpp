@@ -1,5 +1,6 @@
 #include "ui/PluEditorPane.h"
 
+#include "comm/ScaleCommands.h"
 #include "core/AppState.h"
 #include "core/PluFields.h"
 #include "core/UserInterface.h"
@@ -206,8 +207,6 @@ PluEditorPane::PluEditorPane(AppState &state, QWidget *parent) : QWidget(parent)
     cmdDeletePLU = make("cmdDeletePLU");
     cmdUploadPLU = make("cmdUploadPLU");
     picPLUEditor->setCornerWidget(corner, Qt::TopRightCorner);
-    // Sending to the scales is built later; until then Upload says so.
-    cmdUploadPLU->setToolTip(GetLangString(state, kOwner, QStringLiteral("tipUploadPLU")));
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
@@ -219,6 +218,11 @@ PluEditorPane::PluEditorPane(AppState &state, QWidget *parent) : QWidget(parent)
     });
     connect(cmdSavePLU, &QPushButton::clicked, this, &PluEditorPane::savePlu);
     connect(cmdDeletePLU, &QPushButton::clicked, this, &PluEditorPane::deletePlu);
+    // The PLU as last saved and encoded: the component reads the database.
+    connect(cmdUploadPLU, &QPushButton::clicked, this, [this] {
+        if (QLineEdit *no = m_boxes.value(QStringLiteral("txtPluNo")))
+            UploadPlu(m_state, no->text());
+    });
     connect(chkWeighed, &QCheckBox::toggled, this, &PluEditorPane::applyWeighed);
     connect(chkUseDiscount, &QCheckBox::toggled, this, &PluEditorPane::applyUseDiscount);
     connect(cboBarcodeFormat, &QComboBox::activated, this, &PluEditorPane::showBarcodeFormat);
@@ -574,8 +578,7 @@ void PluEditorPane::setButtons(bool newPlu, bool save, bool upload, bool remove)
     set(cmdNewPLU, newPlu);
     set(cmdSavePLU, save);
     set(cmdDeletePLU, remove);
-    (void)upload; // the state allows it, but sending is not built yet
-    cmdUploadPLU->setEnabled(false);
+    set(cmdUploadPLU, upload);
 }
 
 void PluEditorPane::setEditorState(const QString &stateName)

@@ -145,7 +145,7 @@ ScaleChoice WidgetUserInterface::chooseScales(int deptId, bool multiSelect)
     if (!m_state)
         return {};
     ScaleSelectDialog dialog(*m_state, deptId, multiSelect, QApplication::activeWindow());
-    dialog.exec();
+    dialog.Show();
     return dialog.choice();
 }
 

@@ -37,8 +37,9 @@ QString ScriptedUi::saveFileName(const QString &title, const QString &filter, co
     return openFileName(title, filter);
 }
 
-ScaleChoice ScriptedUi::chooseScales(int, bool)
+ScaleChoice ScriptedUi::chooseScales(int deptId, bool)
 {
+    scaleDepts << deptId;
     ScaleChoice c;
     c.addresses = scaleAnswers.isEmpty() ? QStringList() : scaleAnswers.takeFirst();
     c.cancelled = c.addresses.isEmpty();

@@ -42,6 +42,7 @@ public:
     std::deque<MsgResult> answers;
     QStringList fileAnswers;
     QList<QStringList> scaleAnswers;
+    QVector<int> scaleDepts; // m_iDeptID of every scale selection asked
     QVector<ShownMessage> messages;
     int progressSteps = 0;
 };

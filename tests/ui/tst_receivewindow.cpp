@@ -1,7 +1,10 @@
 // The receive window and the CSV import command driven through their real
 // controls on a main window over a data root.
 
-#include "common/RecordingScaleComm.h"
+#include "comm/ScaleComm.h"
+#include "comm/ScaleList.h"
+#include "common/SimProcess.h"
+#include "encoding/RecordBuilder.h"
 #include "UiTestSupport.h"
 #include "core/PluPage.h"
 #include "ui/Commands.h"
@@ -35,15 +38,29 @@ private slots:
 
 void TestReceiveWindow::filtersPagingAndButtons()
 {
+    // Two simulated scales: 127.0.0.11 holds every PLU, 127.0.0.12 the
+    // cheeses; on 127.0.0.11 PLU 1 gets a new price "on the scale".
     TestDataRoot root;
+    SimProcess sim;
+    QVERIFY(sim.start({"--listen", "127.0.0.11", "--listen", "127.0.0.12", "--store", root.path() + "sim"}));
+    QVERIFY(UseScalePort(root.iniPath(), sim.port()));
     Session s(root);
     QVERIFY(s.ok() && s.show());
     AppState &state = *s.state;
     state.settings.PLUPageSize = 10;
-    QVERIFY(ReceiveFromPlu(state, "127.0.0.11", "1=1"));
-    QVERIFY(ReceiveFromPlu(state, "127.0.0.12", "PLU_MG=301"));
-    QVERIFY(QueryKorvoDB(state, "update RC_PLU set PLU_Compare=1, PLU_UPrice=0.99 where PLU_No=1"));
-    const int all = SqlCount(state, "RC_PLU"), cheese = SqlCount(state, "PLU where PLU_MG=301");
+    qint32 last = 0;
+    QVERIFY(CreatePLUData(state, "ALL", last).failedPlus.isEmpty());
+    const QStringList cheeses = SqlColumn(state, "select PLU_No from PLU where PLU_MG=301");
+    QVector<qint64> cheeseNos;
+    for (const QString &n : cheeses)
+        cheeseNos << n.toLongLong();
+    QVERIFY(state.scaleComm->WRFALLPLU(ScaleListLine("127.0.0.11")).ok());
+    QVERIFY(state.scaleComm->WRFPLU(ScaleListLine("127.0.0.12", cheeseNos)).ok());
+    QProcess edit;
+    edit.start(SimProcess::binary(), {"edit", "--store", root.path() + "sim", "--scale", "127.0.0.11", "--plu", "1",
+                                      "--price", "0.99", "--data-root", root.path()});
+    QVERIFY(edit.waitForFinished(20000) && edit.exitCode() == 0);
+    const int all = SqlCount(state, "PLU") + cheeses.size(), cheese = cheeses.size();
     QVERIFY(cheese > 5);
 
     s.window->dispatch(cmd::ReceivePlu);
@@ -55,22 +72,18 @@ void TestReceiveWindow::filtersPagingAndButtons()
             out << c->itemText(i);
         return out;
     };
+
+    // Receive asks for the scales and reads them through the component.
+    root.ui.scaleAnswers = {{"127.0.0.12", "127.0.0.11"}};
+    Click(w->cmdReceive);
+    QCOMPARE(SqlCount(state, "RC_PLU"), all);
+    QCOMPARE(SqlScalar(state, "select group_concat(SC_IP) from RC_PLU where PLU_Compare=1"), QString("127.0.0.11"));
     QCOMPARE(items(w->cboScale), QStringList({"-1:ALL Scale", "127.0.0.11: Counter meat",
                                               "127.0.0.12: Counter cheese and deli"}));
     QCOMPARE(items(w->cboMG).first(), "-1:ALL MG");
     QVERIFY(items(w->cboMG).contains("301: Cheese"));
-
-    // Receive asks for the scales and reads them through the component.
-    test::RecordingScaleComm comm;
-    ScaleComm *const own = state.scaleComm;
-    state.scaleComm = &comm;
-    root.ui.scaleAnswers = {{"127.0.0.12", "127.0.0.11"}};
-    QVERIFY(w->cmdReceive->isEnabled());
-    Click(w->cmdReceive);
-    state.scaleComm = own;
-    QCOMPARE(comm.calls.size(), 1);
-    QCOMPARE(comm.calls.first().method, CommMethod::ReadPlu);
-    QCOMPARE(comm.calls.first().list, QString("127.0.0.12,2012\r\n127.0.0.11,2011\r\n"));
+    w->cboScale->setCurrentIndex(0);
+    Click(w->cmdSelect);
 
     auto bar = [w] {
         return w->txtPageNo->text() + "/" + w->txtPageCount->text() + (w->cmdPrevious->isEnabled() ? " prev" : "")
@@ -83,7 +96,14 @@ void TestReceiveWindow::filtersPagingAndButtons()
         return out;
     };
     QCOMPARE(bar(), QString("1/%1 next").arg((all + 9) / 10));
-    QCOMPARE(w->wndRCPLU->item(0, kNo)->background().color(), QColor(0xFF, 0xFF, 0x80)); // PLU 1 differs
+    // PLU 1 differs on 127.0.0.11 and is marked there.
+    w->cboScale->setCurrentIndex(1);
+    Click(w->cmdSelect);
+    const int one = column(kNo).indexOf("1");
+    QVERIFY(one >= 0);
+    QCOMPARE(w->wndRCPLU->item(one, kNo)->background().color(), QColor(0xFF, 0xFF, 0x80));
+    QVERIFY(w->wndRCPLU->item(one + (one ? -1 : 1), kNo)->background().color() != QColor(0xFF, 0xFF, 0x80));
+    w->cboScale->setCurrentIndex(0);
 
     // Any scale, one main group: the rows of that group from both scales.
     w->cboMG->setCurrentIndex(w->cboMG->findText("301: Cheese"));
