@@ -104,7 +104,9 @@ void deleteFolded(void *p) { delete static_cast<std::string *>(p); }
 std::string_view foldValue(sqlite3_value *v, std::string &buf)
 {
     const unsigned char *text = sqlite3_value_text(v); // before the length: it may convert
-    return std::string_view(buf.data(), foldInto(text, text ? size_t(sqlite3_value_bytes(v)) : 0, buf));
+    // Folded first: folding may move the buffer, so its address is taken after.
+    const size_t n = foldInto(text, text ? size_t(sqlite3_value_bytes(v)) : 0, buf);
+    return std::string_view(buf.data(), n);
 }
 
 void containsFolded(sqlite3_context *ctx, int, sqlite3_value **argv)

@@ -37,14 +37,9 @@ void TestCtlTransfer::commands()
     const int plus = SqlCount(*state, QStringLiteral("PLU"));
 
     auto korvoctl = [&](const QStringList &args, int expected) {
-        QProcess p;
-        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/korvoctl"),
-                QStringList{"--data-root", root.path()} + args);
-        p.waitForFinished(60000);
-        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        const QString text = args.join(u' ') + QStringLiteral(":\n") + out + QString::fromLocal8Bit(p.readAllStandardError());
-        [&] { QVERIFY2(p.exitCode() == expected, qPrintable(text)); }();
-        return out;
+        const ProgramRun r = RunKorvoctl(QStringList{"--data-root", root.path()} + args);
+        [&] { QVERIFY2(r.exitCode == expected, qPrintable(args.join(u' ') + ":\n" + r.out + r.err)); }();
+        return r.out;
     };
 
     korvoctl({"encode", "--all"}, 0);

@@ -95,7 +95,8 @@ void TestProtocol::batchesFitAndParseBack()
     QCOMPARE(back.last().mg, plus.last().mg);
 
     // Counts that promise more entries than the bytes hold are refused.
-    Reader lying(QByteArray::fromHex("FFFF0000000100000001000141"));
+    const QByteArray lyingBytes = QByteArray::fromHex("FFFF0000000100000001000141"); // the reader only views it
+    Reader lying(lyingBytes);
     QVERIFY(!ParsePluEntries(lying, lying.u16()));
     QVERIFY(!ParseDelete(QByteArray::fromHex("000300000001")));
     QVERIFY(!ParseNamed(WriteDept, QByteArray::fromHex("01FFFF"), nullptr));

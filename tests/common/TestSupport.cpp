@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 
 namespace korvo::test {
@@ -141,6 +143,30 @@ ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input)
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+bool SqlExec(const QString &connection, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    bool ok = q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    ok = ok && q.exec();
+    if (!ok)
+        qWarning() << sql << q.lastError().text();
+    return ok;
+}
+
+bool ReceiveFromPlu(AppState &state, const QString &address, const QString &copyWhere)
+{
+    QStringList columns;
+    const QSqlRecord rc = QSqlDatabase::database(state.connMain).record(QStringLiteral("RC_PLU"));
+    for (int i = 0; i < rc.count(); ++i) {
+        if (rc.fieldName(i) != QLatin1String("SC_IP") && rc.fieldName(i) != QLatin1String("PLU_Compare"))
+            columns << rc.fieldName(i);
+    }
+    return SqlExec(state, QStringLiteral("insert into RC_PLU(SC_IP,%1) select '%2',%1 from PLU where %3")
+                              .arg(columns.join(u','), address, copyWhere));
 }
 
 int BarcodeFormatIndex(const AppState &state, int code, const QString &type)

@@ -6,6 +6,7 @@
 #include "core/UserInterface.h"
 
 #include <QStringList>
+#include <QVariantList>
 #include <QTemporaryDir>
 #include <QVector>
 #include <deque>
@@ -85,6 +86,18 @@ bool WriteFile(const QString &path, const QByteArray &bytes);
 QString SqlScalar(AppState &state, const QString &sql);
 int SqlCount(AppState &state, const QString &from);
 QStringList SqlColumn(AppState &state, const QString &sql);
+// Runs one statement with bound values on a connection (the main database's
+// when none is named), straight through QtSql: also setup the program's own
+// path refuses. False, with a warning naming the statement, on failure.
+bool SqlExec(const QString &connection, const QString &sql, const QVariantList &values = {});
+inline bool SqlExec(AppState &state, const QString &sql, const QVariantList &values = {})
+{
+    return SqlExec(state.connMain, sql, values);
+}
+
+// The PLUs of copyWhere as if read from the scale at address into RC_PLU,
+// PLU_Compare 0.
+bool ReceiveFromPlu(AppState &state, const QString &address, const QString &copyWhere = QStringLiteral("1=1"));
 
 // A run of the built korvoctl (beside the tests' folder) with input on its
 // standard input; exitCode -1 when it did not finish normally.

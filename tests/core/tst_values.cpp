@@ -16,28 +16,20 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("found");
         QTest::newRow("empty") << "" << 0.0 << false;
-        QTest::newRow("letters") << "abc" << 0.0 << false;
         QTest::newRow("leading blanks") << "  \t12abc" << 12.0 << true;
         QTest::newRow("blank inside") << "1 2" << 12.0 << true;
         QTest::newRow("blank after sign") << "- 5" << -5.0 << true;
-        QTest::newRow("plus") << "+7" << 7.0 << true;
         QTest::newRow("decimal") << "-3.5x" << -3.5 << true;
-        QTest::newRow("point first") << ".5" << 0.5 << true;
         QTest::newRow("second point ends") << "1.2.3" << 1.2 << true;
         QTest::newRow("comma ends") << "1,5" << 1.0 << true;
-        QTest::newRow("exponent") << "1e3" << 1000.0 << true;
         QTest::newRow("negative exponent") << "2E-2kg" << 0.02 << true;
         QTest::newRow("D exponent") << "1d2" << 100.0 << true;
         QTest::newRow("exponent without figures") << "1e" << 1.0 << true;
-        QTest::newRow("exponent sign only") << "7e+x" << 7.0 << true;
         QTest::newRow("sign only") << "-" << 0.0 << false;
-        QTest::newRow("point only") << "." << 0.0 << false;
-        QTest::newRow("hex") << "&H1F" << 31.0 << true;
         QTest::newRow("hex 16-bit is signed") << "&HFFFF" << -1.0 << true;
         QTest::newRow("hex beyond 16 bits") << "&h10000" << 65536.0 << true;
         QTest::newRow("hex 32-bit is signed") << "&HFFFFFFFF" << -1.0 << true;
         QTest::newRow("octal") << "&O17" << 15.0 << true;
-        QTest::newRow("ampersand alone") << "&" << 0.0 << false;
         QTest::newRow("arabic-indic digits are no figures") << QString::fromUtf8("٣") << 0.0 << false;
     }
     void numericPrefix()

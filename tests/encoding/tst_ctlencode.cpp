@@ -20,23 +20,7 @@ QString korvoctlPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/korvoctl");
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run korvoctl(const QStringList &args)
-{
-    QProcess p;
-    p.start(korvoctlPath(), args);
-    Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
+ProgramRun korvoctl(const QStringList &args) { return RunKorvoctl(args); }
 
 } // namespace
 
@@ -49,13 +33,11 @@ private slots:
 
 void TestCtlEncode::encodeCommand()
 {
-    QVERIFY2(QFileInfo(korvoctlPath()).isExecutable(),
-             qPrintable("korvoctl is not built beside the tests: " + korvoctlPath()));
     TestDataRoot root(true);
     QVERIFY2(root.ok(), qPrintable(root.error()));
     const QStringList base{QStringLiteral("--data-root"), root.path()};
 
-    Run r = korvoctl(base + QStringList{"encode", "--all"});
+    ProgramRun r = korvoctl(base + QStringList{"encode", "--all"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral(" PLUs encoded")));
 

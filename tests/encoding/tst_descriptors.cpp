@@ -71,20 +71,12 @@ void TestDescriptors::lineFormat()
                                  "Price,4,BCD_PRICE,1,Stat1_Unit,PLU_UPrice,NUM,extra,columns\n"
                                  "Text,0,ASCII_TXT,-1,,PLU_Commodity,TXT");
     QVERIFY(ReadZentPLUDescFile(f.state, path));
-    const QVector<FieldDescriptor> &d = f.state.enc.fieldDescs;
-    QCOMPARE(d.size(), 3);
-    QCOMPARE(d[0].Name, QStringLiteral("PLU_No"));
-    QCOMPARE(d[0].Length, qint16(4));
-    QCOMPARE(d[0].Type, QStringLiteral("BCD"));
-    QCOMPARE(d[0].Conditional, qint16(0));
-    QCOMPARE(d[0].FlagColumn, QString());
-    QCOMPARE(d[0].Column, QStringLiteral("PLU_No"));
-    QCOMPARE(d[0].ImportKind, QStringLiteral("NUM"));
-    QCOMPARE(d[1].FlagColumn, QStringLiteral("Stat1_Unit"));
-    QCOMPARE(d[1].Conditional, qint16(1));
-    QCOMPARE(d[2].Length, qint16(0));
-    QCOMPARE(d[2].Conditional, qint16(-1));
-    QCOMPARE(d[2].ImportKind, QStringLiteral("TXT"));
+    QStringList rows;
+    for (const FieldDescriptor &d : std::as_const(f.state.enc.fieldDescs))
+        rows << QStringList{d.Name, QString::number(d.Length), d.Type, QString::number(d.Conditional),
+                            d.FlagColumn, d.Column, d.ImportKind}.join(u'|');
+    QCOMPARE(rows, QStringList({"PLU_No|4|BCD|0||PLU_No|NUM", "Price|4|BCD_PRICE|1|Stat1_Unit|PLU_UPrice|NUM",
+                                "Text|0|ASCII_TXT|-1||PLU_Commodity|TXT"}));
     // Keyed upper-cased, by position.
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("PLU_NO"), -1), 0);
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("TEXT"), -1), 2);

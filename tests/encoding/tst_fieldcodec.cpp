@@ -53,12 +53,7 @@ class TestFieldCodec : public QObject {
     Q_OBJECT
 
 private slots:
-    void bcd();
-    void hexAndBin();
-    void scaledNumbers();
-    void timeAndDate();
-    void asciiFields();
-    void otherAndUnknownTypes();
+    void fieldEncodings();
     void failureSourcesAndReports();
     void multiLineTexts();
     void recordLength();
@@ -70,167 +65,74 @@ private slots:
     void storedValuesAndTextsAgree();
 };
 
-void TestFieldCodec::bcd()
+void TestFieldCodec::fieldEncodings()
 {
     CodecFixture f;
-    bool failed = false;
-    QCOMPARE(f.code(QStringLiteral("12,50"), 2, QStringLiteral("BCD")), QStringLiteral("1250"));
-    QCOMPARE(f.code(QStringLiteral("12.50"), 2, QStringLiteral("bcd")), QStringLiteral("1250"));
-    // The leading figures stay.
-    QCOMPARE(f.code(QStringLiteral("123456"), 2, QStringLiteral("BCD")), QStringLiteral("1234"));
-    QCOMPARE(f.code(QString(), 2, QStringLiteral("BCD")), QStringLiteral("0000"));
-    QCOMPARE(f.code(QString(QChar(0)), 3, QStringLiteral("BCD")), QStringLiteral("000000"));
-    QCOMPARE(f.code(QStringLiteral("7"), 4, QStringLiteral("BCD")), QStringLiteral("00000007"));
-    QCOMPARE(f.code(QStringLiteral("abc"), 1, QStringLiteral("BCD")), QStringLiteral("00"));
-    // Length 0 is an empty field, not an error.
-    QCOMPARE(f.code(QStringLiteral("99"), 0, QStringLiteral("BCD"), &failed), QString());
-    QVERIFY(!failed);
-    // A number with an exponent can need more figures than the field has.
-    QCOMPARE(f.code(QStringLiteral("1E10"), 2, QStringLiteral("BCD"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("-5"), 2, QStringLiteral("BCD"), &failed), QString());
-    QVERIFY(failed);
-    QVERIFY(f.ui.messages.size() == 2);
-    QCOMPARE(f.reportMismatches, 0);
-}
-
-void TestFieldCodec::hexAndBin()
-{
-    CodecFixture f;
-    bool failed = false;
-    QCOMPARE(f.code(QStringLiteral("300"), 2, QStringLiteral("HEX")), QStringLiteral("012C"));
-    // Cut to two figures first: 30.
-    QCOMPARE(f.code(QStringLiteral("300"), 1, QStringLiteral("HEX")), QStringLiteral("1E"));
-    QCOMPARE(f.code(QStringLiteral("300"), 2, QStringLiteral("BIN")), QStringLiteral("012C"));
-    QCOMPARE(f.code(QStringLiteral("255"), 1, QStringLiteral("Hex")), QStringLiteral("19"));
-    QCOMPARE(f.code(QStringLiteral("2,55"), 2, QStringLiteral("HEX")), QStringLiteral("00FF"));
-    QCOMPARE(f.code(QString(), 1, QStringLiteral("BIN")), QStringLiteral("00"));
-    QCOMPARE(f.code(QStringLiteral("2147483647"), 5, QStringLiteral("HEX")),
-             QStringLiteral("007FFFFFFF"));
-    // Negative numbers are 32-bit two's complement: they fill four bytes.
-    QCOMPARE(f.code(QStringLiteral("-1"), 4, QStringLiteral("HEX")), QStringLiteral("FFFFFFFF"));
-    QCOMPARE(f.code(QStringLiteral("-1"), 2, QStringLiteral("HEX"), &failed), QString());
-    QVERIFY(failed);
-    // Beyond the 32-bit range.
-    QCOMPARE(f.code(QStringLiteral("2147483648"), 5, QStringLiteral("BIN"), &failed), QString());
-    QVERIFY(failed);
-    // Within 32 bits but wider than the field: 2E7 = 0x1312D00, seven figures.
-    QCOMPARE(f.code(QStringLiteral("2E7"), 3, QStringLiteral("HEX"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("1E6"), 3, QStringLiteral("HEX"), &failed), QStringLiteral("0F4240"));
-    QVERIFY(!failed);
-    QCOMPARE(f.reportMismatches, 0);
-}
-
-void TestFieldCodec::scaledNumbers()
-{
-    CodecFixture f;
-    bool failed = false;
     f.state.enc.priceDecimals = 2;
     f.state.enc.weightDecimals = 3;
-    QCOMPARE(f.code(QStringLiteral("3.5"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000350"));
-    QCOMPARE(f.code(QStringLiteral("3,5"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000350"));
-    QCOMPARE(f.code(QStringLiteral("0.125"), 2, QStringLiteral("BCD_WEIGHT")), QStringLiteral("0125"));
-    // 1.1 x 100 is 110.00000000000001 in binary; 15 figures make it 110.
-    QCOMPARE(f.code(QStringLiteral("1.1"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0110"));
-    // 2.675 x 100 reads 267.5: cut to 4 characters "267." gives 267, to 6
-    // characters 267.5 rounds to the even 268.
-    QCOMPARE(f.code(QStringLiteral("2.675"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0267"));
-    QCOMPARE(f.code(QStringLiteral("2.675"), 3, QStringLiteral("BCD_PRICE")), QStringLiteral("000268"));
-    QCOMPARE(f.code(QStringLiteral("0.0125"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0001"));
-    // Figures after the point are cut, those before it never are: a price
-    // wider than its field is an error, not a tenth of itself.
-    QCOMPARE(f.code(QStringLiteral("123456.78"), 4, QStringLiteral("BCD_PRICE")), QStringLiteral("12345678"));
-    for (const auto &[wide, length] : {std::pair{"123456.7", 2}, {"1234567.89", 4}, {"1e300", 8}}) {
-        QCOMPARE(f.code(QLatin1String(wide), length, QStringLiteral("BCD_PRICE"), &failed), QString());
-        QVERIFY2(failed, wide);
+    const QString nul(QChar(0)), long255(255, u'x');
+    const qint64 days = QDate(1899, 12, 30).daysTo(QDate(2010, 11, 25));
+    // expected nullptr: refused and reported.
+    const struct {
+        QString value;
+        int length;
+        const char *type, *expected;
+    } cases[] = {
+        // BCD keeps the leading figures; length 0 is an empty field.
+        {"12,50", 2, "BCD", "1250"}, {"12.50", 2, "bcd", "1250"}, {"123456", 2, "BCD", "1234"},
+        {"", 2, "BCD", "0000"}, {nul, 3, "BCD", "000000"}, {"7", 4, "BCD", "00000007"}, {"abc", 1, "BCD", "00"},
+        {"99", 0, "BCD", ""}, {"1E10", 2, "BCD", nullptr}, {"-5", 2, "BCD", nullptr},
+        // HEX and BIN: cut to the field's figures first; negatives are 32-bit
+        // two's complement and fill four bytes.
+        {"300", 2, "HEX", "012C"}, {"300", 1, "HEX", "1E"}, {"300", 2, "BIN", "012C"}, {"255", 1, "Hex", "19"},
+        {"2,55", 2, "HEX", "00FF"}, {"", 1, "BIN", "00"}, {"2147483647", 5, "HEX", "007FFFFFFF"},
+        {"-1", 4, "HEX", "FFFFFFFF"}, {"-1", 2, "HEX", nullptr}, {"2147483648", 5, "BIN", nullptr},
+        {"2E7", 3, "HEX", nullptr}, {"1E6", 3, "HEX", "0F4240"},
+        // Scaled numbers: 15 figures make 1.1 x 100 110; 2.675 x 100 reads
+        // 267.5, cut to 4 characters 267, to 6 it rounds to the even 268.
+        {"3.5", 3, "BCD_PRICE", "000350"}, {"3,5", 3, "BCD_PRICE", "000350"}, {"0.125", 2, "BCD_WEIGHT", "0125"},
+        {"1.1", 2, "BCD_PRICE", "0110"}, {"2.675", 2, "BCD_PRICE", "0267"}, {"2.675", 3, "BCD_PRICE", "000268"},
+        {"0.0125", 2, "BCD_PRICE", "0001"}, {"0", 4, "BCD_PRICE", "00000000"},
+        // Figures before the point are never cut: a price wider than its
+        // field is an error, not a tenth of itself.
+        {"123456.78", 4, "BCD_PRICE", "12345678"}, {"123456.7", 2, "BCD_PRICE", nullptr},
+        {"1234567.89", 4, "BCD_PRICE", nullptr}, {"1e300", 8, "BCD_PRICE", nullptr},
+        {"cheap", 2, "BCD_PRICE", nullptr}, {nul, 2, "BCD_WEIGHT", nullptr}, {"-1", 2, "BCD_PRICE", nullptr},
+        // Times and dates; day numbers count from 1899-12-30.
+        {"14:05", 2, "BCD_TIME", "1405"}, {"14:05:59", 3, "BCD_TIME", "001405"}, {"0", 2, "BCD_TIME", "0000"},
+        {"0.75", 2, "BCD_TIME", "1800"}, {"14:05", 1, "BCD_TIME", nullptr}, {"noon", 2, "BCD_TIME", nullptr},
+        {"2007-03-07", 3, "BCD_DATE", "070307"}, {"2007-03-07", 4, "BCD_DATE", "00070307"},
+        {"0", 3, "BCD_DATE", "301299"}, {QString::number(days), 3, "BCD_DATE", "251110"},
+        {"2007-03-07", 2, "BCD_DATE", nullptr}, {nul, 3, "BCD_DATE", nullptr},
+        // Texts: ASCII fills with NUL; ASCII_NOFONT counts its bytes (255 at
+        // most); ASCII_TXT takes the font argument ("0") and ignores the length.
+        {"AB", 4, "ASCII", "41420000"}, {"ABCD", 4, "ASCII", "41424344"}, {"", 2, "ASCII", "0000"},
+        {"ABCDE", 4, "ASCII", nullptr}, {"AB", 1, "ASCII_NOFONT", "024142"}, {"", 9, "ASCII_NOFONT", "00"},
+        {long255 + u'x', 1, "ASCII_NOFONT", nullptr}, {"AB", 1, "ASCII_TXT", "000241420C"},
+        // OTHER is taken as it stands, whatever the length says.
+        {"0A1B2C", 3, "OTHER", "0A1B2C"}, {"0a1b", 30, "OTHER", "0a1b"}, {"0", 1, "OTHER", nullptr},
+        {"XY", 1, "OTHER", nullptr}, {"12", 2, "BDC", nullptr},
+    };
+    for (const auto &c : cases) {
+        bool failed = false;
+        const QString out = f.code(c.value, c.length, QLatin1String(c.type), &failed);
+        const QString what = c.value.left(20) + u'/' + QString::number(c.length) + u'/' + QLatin1String(c.type);
+        QVERIFY2(failed == !c.expected, qPrintable(what));
+        QVERIFY2(out == QLatin1String(c.expected ? c.expected : ""), qPrintable(what + QStringLiteral(" -> ") + out));
     }
+    QCOMPARE(f.code(long255, 1, QStringLiteral("ASCII_NOFONT")).left(4), QStringLiteral("FF78"));
+    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("BDC")));
+    QCOMPARE(f.reportMismatches, 0);
+
     // A stored infinity is no price of 0.
     const TextCodec codec(f.state);
     QByteArray out;
-    for (const FieldType type : {FieldType::BCD_PRICE, FieldType::BCD, FieldType::HEX})
-        QVERIFY(!AppendFieldReal(codec, out, qInf(), 4, type, QStringLiteral("T"), QStringLiteral("0")));
-    QVERIFY(!AppendFieldReal(codec, out, -qInf(), 4, FieldType::BCD_WEIGHT, QStringLiteral("T"), QStringLiteral("0")));
-    QCOMPARE(f.code(QStringLiteral("0"), 4, QStringLiteral("BCD_PRICE")), QStringLiteral("00000000"));
+    for (const double inf : {qInf(), -qInf()})
+        for (const FieldType type : {FieldType::BCD_PRICE, FieldType::BCD, FieldType::HEX, FieldType::BCD_WEIGHT})
+            QVERIFY(!AppendFieldReal(codec, out, inf, 4, type, QStringLiteral("T"), QStringLiteral("0")));
     f.state.enc.priceDecimals = 0;
     QCOMPARE(f.code(QStringLiteral("12.5"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0012"));
     QCOMPARE(f.code(QStringLiteral("13.5"), 2, QStringLiteral("BCD_PRICE")), QStringLiteral("0014"));
-
-    QCOMPARE(f.code(QStringLiteral("cheap"), 2, QStringLiteral("BCD_PRICE"), &failed), QString());
-    QVERIFY(failed);
-    // A null value of a flagged field arrives as a NUL character.
-    QCOMPARE(f.code(QString(QChar(0)), 2, QStringLiteral("BCD_WEIGHT"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("-1"), 2, QStringLiteral("BCD_PRICE"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.reportMismatches, 0);
-}
-
-void TestFieldCodec::timeAndDate()
-{
-    CodecFixture f;
-    bool failed = false;
-    QCOMPARE(f.code(QStringLiteral("14:05"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("1405"));
-    QCOMPARE(f.code(QStringLiteral("14:05:59"), 3, QStringLiteral("BCD_TIME")), QStringLiteral("001405"));
-    QCOMPARE(f.code(QStringLiteral("0"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("0000"));
-    QCOMPARE(f.code(QStringLiteral("0.75"), 2, QStringLiteral("BCD_TIME")), QStringLiteral("1800"));
-    QCOMPARE(f.code(QStringLiteral("14:05"), 1, QStringLiteral("BCD_TIME"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("noon"), 2, QStringLiteral("BCD_TIME"), &failed), QString());
-    QVERIFY(failed);
-
-    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 3, QStringLiteral("BCD_DATE")), QStringLiteral("070307"));
-    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 4, QStringLiteral("BCD_DATE")),
-             QStringLiteral("00070307"));
-    // The zero date of day numbers.
-    QCOMPARE(f.code(QStringLiteral("0"), 3, QStringLiteral("BCD_DATE")), QStringLiteral("301299"));
-    const qint64 days = QDate(1899, 12, 30).daysTo(QDate(2010, 11, 25));
-    QCOMPARE(f.code(QString::number(days), 3, QStringLiteral("BCD_DATE")), QStringLiteral("251110"));
-    QCOMPARE(f.code(QStringLiteral("2007-03-07"), 2, QStringLiteral("BCD_DATE"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QString(QChar(0)), 3, QStringLiteral("BCD_DATE"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.reportMismatches, 0);
-}
-
-void TestFieldCodec::asciiFields()
-{
-    CodecFixture f;
-    bool failed = false;
-    QCOMPARE(f.code(QStringLiteral("AB"), 4, QStringLiteral("ASCII")), QStringLiteral("41420000"));
-    QCOMPARE(f.code(QStringLiteral("ABCD"), 4, QStringLiteral("ASCII")), QStringLiteral("41424344"));
-    QCOMPARE(f.code(QString(), 2, QStringLiteral("ASCII")), QStringLiteral("0000"));
-    QCOMPARE(f.code(QStringLiteral("ABCDE"), 4, QStringLiteral("ASCII"), &failed), QString());
-    QVERIFY(failed);
-
-    QCOMPARE(f.code(QStringLiteral("AB"), 1, QStringLiteral("ASCII_NOFONT")), QStringLiteral("024142"));
-    QCOMPARE(f.code(QString(), 9, QStringLiteral("ASCII_NOFONT")), QStringLiteral("00"));
-    const QString long255(255, u'x');
-    QCOMPARE(f.code(long255, 1, QStringLiteral("ASCII_NOFONT")).left(4), QStringLiteral("FF78"));
-    QCOMPARE(f.code(long255 + u'x', 1, QStringLiteral("ASCII_NOFONT"), &failed), QString());
-    QVERIFY(failed);
-
-    // ASCII_TXT takes the font argument and ignores the length.
-    QCOMPARE(f.code(QStringLiteral("AB"), 1, QStringLiteral("ASCII_TXT"), nullptr, QStringLiteral("3")),
-             QStringLiteral("030241420C"));
-    QCOMPARE(f.reportMismatches, 0);
-}
-
-void TestFieldCodec::otherAndUnknownTypes()
-{
-    CodecFixture f;
-    bool failed = false;
-    QCOMPARE(f.code(QStringLiteral("0A1B2C"), 3, QStringLiteral("OTHER")), QStringLiteral("0A1B2C"));
-    // Taken as it stands, whatever the length says.
-    QCOMPARE(f.code(QStringLiteral("0a1b"), 30, QStringLiteral("OTHER")), QStringLiteral("0a1b"));
-    QCOMPARE(f.code(QStringLiteral("0"), 1, QStringLiteral("OTHER"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("XY"), 1, QStringLiteral("OTHER"), &failed), QString());
-    QVERIFY(failed);
-    QCOMPARE(f.code(QStringLiteral("12"), 2, QStringLiteral("BDC"), &failed), QString());
-    QVERIFY(failed);
-    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("BDC")));
-    QCOMPARE(f.reportMismatches, 0);
 }
 
 void TestFieldCodec::failureSourcesAndReports()

@@ -7,6 +7,7 @@
 #include "encoding/Hierarchy.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -20,14 +21,7 @@ namespace {
 
 bool exec(AppState &state, const QStringList &statements)
 {
-    QSqlQuery q(QSqlDatabase::database(state.connMain));
-    for (const QString &s : statements) {
-        if (!q.exec(s)) {
-            qWarning() << s << q.lastError().text();
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(statements.begin(), statements.end(), [&](const QString &s) { return SqlExec(state, s); });
 }
 
 const MGSettings *mg(const AppState &state, int no)
@@ -44,7 +38,6 @@ class TestHierarchy : public QObject {
 private slots:
     void mainGroupSettings();
     void scaleBarcodeList();
-    void barcodeListForDialogs();
 };
 
 void TestHierarchy::mainGroupSettings()
@@ -173,37 +166,6 @@ void TestHierarchy::scaleBarcodeList()
     QCOMPARE(state->reportedErrors.size(), 1);
     QVERIFY(!LoadBarcodeList(*state));
     QCOMPARE(state->reportedErrors.size(), 2);
-}
-
-void TestHierarchy::barcodeListForDialogs()
-{
-    TestDataRoot root(false);
-    QVERIFY(root.ok());
-    auto state = root.loadedState();
-    QVERIFY(state);
-    QVERIFY(exec(*state, {
-        "delete from BARCODE_LIST",
-        "insert into BARCODE_LIST values (3,'EAN',5,'10',13,'F0IIIIIPPPPPC','three',1)",
-        "insert into BARCODE_LIST values (1,'ITF',6,'19',14,null,'itf',1)",
-        "insert into BARCODE_LIST values (-1,'EAN',5,'99',13,'','none',1)",
-        "insert into BARCODE_LIST values (1,'EAN',5,'11',13,'FFIIIIIPPPPPC','one',1)",
-        "insert into BARCODE_LIST values (2,'EAN',4,'01',13,'','unused',0)",
-    }));
-    QVERIFY(LoadBarcodeList(*state));
-    const QVector<BarcodeListEntry> &l = state->enc.barcodeList;
-    QCOMPARE(l.size(), 4);
-    // By code, then type; -1 is offered too.
-    QCOMPARE(l[0].BAR_Code, -1);
-    QCOMPARE(l[1].BAR_Code, 1);
-    QCOMPARE(l[1].BAR_Type, QStringLiteral("EAN"));
-    QCOMPARE(l[1].EAN_Data, QStringLiteral("FFIIIIIPPPPPC"));
-    QCOMPARE(l[1].Descriptions, QStringLiteral("one"));
-    QCOMPARE(l[1].FlagStat, QStringLiteral("11"));
-    QCOMPARE(l[2].BAR_Type, QStringLiteral("ITF"));
-    QCOMPARE(l[2].ItemNum, 6);
-    QCOMPARE(l[2].DigitalNum, 14);
-    QCOMPARE(l[2].EAN_Data, QString());
-    QCOMPARE(l[3].BAR_Code, 3);
 }
 
 QTEST_GUILESS_MAIN(TestHierarchy)

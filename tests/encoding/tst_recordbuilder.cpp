@@ -77,31 +77,10 @@ const QByteArray kDiscountDesc =
 const QString kDiscountBlock = QStringLiteral("070307" "0830" "310307" "2000" "00000500" "00000299"
                                               "00001250" "00000250" "0001" "0002");
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return f.write(content) == content.size();
-}
-
-bool exec(AppState &state, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(QSqlDatabase::database(state.connMain));
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        qWarning() << sql << q.lastError().text();
-        return false;
-    }
-    return true;
-}
-
 bool insertPlu(AppState &state, const QVariantMap &row)
 {
     QStringList marks(row.size(), QStringLiteral("?"));
-    return exec(state,
+    return SqlExec(state,
                 QStringLiteral("insert into PLU (%1) values (%2)")
                     .arg(row.keys().join(u','), marks.join(u',')),
                 row.values());
@@ -129,9 +108,9 @@ struct RecordFixture {
         if (!root.ok())
             return;
         const QString desc = root.path() + QStringLiteral("Desc/");
-        if (!writeFile(desc + QStringLiteral("PLU_STATUS.dsc"), statusFile())
-            || !writeFile(desc + QStringLiteral("PLU.dsc"), kPluDesc)
-            || !writeFile(desc + QStringLiteral("DISCOUNT.dsc"), kDiscountDesc))
+        if (!WriteFile(desc + QStringLiteral("PLU_STATUS.dsc"), statusFile())
+            || !WriteFile(desc + QStringLiteral("PLU.dsc"), kPluDesc)
+            || !WriteFile(desc + QStringLiteral("DISCOUNT.dsc"), kDiscountDesc))
             return;
         state = root.loadedState();
         if (!state)
@@ -151,7 +130,7 @@ struct RecordFixture {
             "insert into DISCOUNT values (2,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)",
         };
         for (const QString &s : setup) {
-            if (!exec(*state, s))
+            if (!SqlExec(*state, s))
                 return;
         }
         LoadMGSettings(*state);
@@ -285,8 +264,8 @@ void TestRecordBuilder::singleEqualsAll()
     AppState &s = *f.state;
     for (int no : {2, 3, 4})
         QVERIFY(insertPlu(s, RecordFixture::fullPlu(no)));
-    QVERIFY(exec(s, "insert into DISCOUNT values (3,'2008-01-02','00:00','2008-12-31','23:59',1,1,2,2,3,4)"));
-    QVERIFY(exec(s, "insert into DISCOUNT values (4,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)"));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (3,'2008-01-02','00:00','2008-12-31','23:59',1,1,2,2,3,4)"));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (4,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)"));
 
     qint32 last = 0;
     CreatePLUData(s, QStringLiteral("ALL"), last);
@@ -300,7 +279,7 @@ void TestRecordBuilder::singleEqualsAll()
     QCOMPARE(all.at(2), fullRecord(4, QStringLiteral("251110")));
     QVERIFY(all.at(1) != fullRecord(3, QStringLiteral("251110"))); // its own discount
 
-    QVERIFY(exec(s, "update PLU set ZentBinData=null"));
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null"));
     for (int no : {3, 2, 4}) {
         qint32 plu = no;
         const EncodeRunResult r = CreatePLUData(s, QStringLiteral("Single"), plu);
@@ -337,7 +316,7 @@ void TestRecordBuilder::flagValuesReadAlikeInBothModes()
         QVERIFY(insertPlu(s, row));
         // Flag 3 (status byte 0) and flag 49 (status byte 6), and a flag
         // that switches a field on.
-        QVERIFY(exec(s, "update PLU set Stat1_SBDate=?, Stat2_NoSale=?, Stat1_Unit=? where PLU_No=?",
+        QVERIFY(SqlExec(s, "update PLU set Stat1_SBDate=?, Stat2_NoSale=?, Stat1_Unit=? where PLU_No=?",
                      {odd.at(i), odd.at(i), odd.at(i), 100 + i}));
     }
     qint32 last = 0;
@@ -347,7 +326,7 @@ void TestRecordBuilder::flagValuesReadAlikeInBothModes()
     QStringList viaAll;
     for (int i = 0; i < odd.size(); ++i)
         viaAll << record(s, 100 + i);
-    QVERIFY(exec(s, "update PLU set ZentBinData=null"));
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null"));
     for (int i = 0; i < odd.size(); ++i) {
         qint32 plu = 100 + i;
         CreatePLUData(s, QStringLiteral("SINGLE"), plu);
@@ -393,7 +372,7 @@ void TestRecordBuilder::barcodeChoices()
 
     // The step alone, with the flag layouts of the edge cases.
     QCOMPARE(CreateEANData(s, 10, QStringLiteral("123")), QStringLiteral("21001230000001"));
-    QVERIFY(exec(s, "update BARCODE_LIST set FlagStat='10' where BAR_Code=3"));
+    QVERIFY(SqlExec(s, "update BARCODE_LIST set FlagStat='10' where BAR_Code=3"));
     QVERIFY(LoadScaleBarcodeList(s));
     QCOMPARE(CreateEANData(s, 10, QStringLiteral("123")), QStringLiteral("21000123000001"));
     // A longer item code is not cut; one that cannot fit is an error.
@@ -432,7 +411,7 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QVariantMap noTime = RecordFixture::fullPlu(8);
     noTime["Stat2_Discount"] = 0;
     QVERIFY(insertPlu(s, noTime));
-    QVERIFY(exec(s, "update PLU set PLU_SBTime=null, Stat1_SBTime=1 where PLU_No=8"));
+    QVERIFY(SqlExec(s, "update PLU set PLU_SBTime=null, Stat1_SBTime=1 where PLU_No=8"));
     // 9: an empty text in a flagged text field is one NUL line.
     QVariantMap emptyText = RecordFixture::fullPlu(9);
     emptyText["PLU_Commodity"] = "";
@@ -443,11 +422,11 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     QVERIFY(insertPlu(s, {{"PLU_No", 10}, {"PLU_UPrice", 12345.67}}));
     // Numbers the record cannot hold: the schema refuses them, an older
     // database may have them. Each gets an empty record in its own row.
-    QVERIFY(!exec(s, "insert into PLU (PLU_No) values (1000000)"));
-    QVERIFY(exec(s, "PRAGMA ignore_check_constraints=ON"));
+    QVERIFY(!SqlExec(s, "insert into PLU (PLU_No) values (1000000)"));
+    QVERIFY(SqlExec(s, "PRAGMA ignore_check_constraints=ON"));
     const QVector<qint64> wide{2147483647LL, 2147483648LL, 9223372036854775807LL};
     for (qint64 no : wide)
-        QVERIFY(exec(s, "insert into PLU (PLU_No, ZentBinData) values (?, 'OLD')", {no}));
+        QVERIFY(SqlExec(s, "insert into PLU (PLU_No, ZentBinData) values (?, 'OLD')", {no}));
 
     qint32 last = 0;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
@@ -513,7 +492,7 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     QVERIFY(f.ready);
     AppState &s = *f.state;
     QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
-    QVERIFY(exec(s, "update PLU set ZentBinData='OLD'"));
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData='OLD'"));
     const QString desc = f.root.path() + QStringLiteral("Desc/");
     QByteArray shortStatus;
     for (const QByteArray &line : statusFile().split('\n').mid(0, 81))
@@ -546,7 +525,7 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     for (const auto &c : cases) {
         const QString path = desc + QLatin1String(c.file);
         QFile::remove(path);
-        QVERIFY(c.content.isNull() ? QDir().mkdir(path) : writeFile(path, c.content));
+        QVERIFY(c.content.isNull() ? QDir().mkdir(path) : WriteFile(path, c.content));
         f.root.ui.messages.clear();
         const qsizetype before = s.reportedErrors.size();
         qint32 last = 0;
@@ -562,7 +541,7 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
         QCOMPARE(f.root.ui.messages.at(0).text,
                  QStringLiteral("No scale record was changed. (%1): %2").arg(e.source, e.description));
         QDir(path).removeRecursively();
-        QVERIFY(writeFile(path, good.value(QLatin1String(c.file))));
+        QVERIFY(WriteFile(path, good.value(QLatin1String(c.file))));
     }
 
     // Faults of the database end the run at once and change no record: a
@@ -574,7 +553,7 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
         plu["Stat2_Discount"] = 0;
         QVERIFY(insertPlu(s, plu));
     }
-    QVERIFY(exec(s, "update PLU set ZentBinData='OLD'"));
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData='OLD'"));
     for (const RowAccess access : {RowAccess::Native, RowAccess::QtSql}) {
         QSqlQuery q(QSqlDatabase::database(s.connMain));
         QVERIFY(q.exec("PRAGMA page_count") && q.next());
@@ -591,10 +570,10 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
         QCOMPARE(SqlColumn(s, "select distinct ZentBinData from PLU"), QStringList{"OLD"});
         QVERIFY(!InTransaction(s));
     }
-    QVERIFY(exec(s, "PRAGMA foreign_keys=ON"));
-    QVERIFY(exec(s, "create table Orphan (Ref integer references Nobody(Id) deferrable initially deferred)"));
-    QVERIFY(exec(s, "create table Nobody (Id integer primary key)"));
-    QVERIFY(exec(s, "create trigger plu_touched after update on PLU begin insert into Orphan values (1); end"));
+    QVERIFY(SqlExec(s, "PRAGMA foreign_keys=ON"));
+    QVERIFY(SqlExec(s, "create table Orphan (Ref integer references Nobody(Id) deferrable initially deferred)"));
+    QVERIFY(SqlExec(s, "create table Nobody (Id integer primary key)"));
+    QVERIFY(SqlExec(s, "create trigger plu_touched after update on PLU begin insert into Orphan values (1); end"));
     const qsizetype before = s.reportedErrors.size();
     qint32 last = 0;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
@@ -632,11 +611,11 @@ void TestRecordBuilder::statusAndDiscountSteps()
 
     // The discount blocks of all rows; a second row of a PLU is kept but not
     // indexed (a table without the key allows it).
-    QVERIFY(exec(s, "create table DISCOUNT2 as select * from DISCOUNT"));
-    QVERIFY(exec(s, "drop table DISCOUNT"));
-    QVERIFY(exec(s, "alter table DISCOUNT2 rename to DISCOUNT"));
-    QVERIFY(exec(s, "insert into DISCOUNT values (2,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
-    QVERIFY(exec(s, "insert into DISCOUNT values (1,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
+    QVERIFY(SqlExec(s, "create table DISCOUNT2 as select * from DISCOUNT"));
+    QVERIFY(SqlExec(s, "drop table DISCOUNT"));
+    QVERIFY(SqlExec(s, "alter table DISCOUNT2 rename to DISCOUNT"));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (2,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (1,'2009-01-01','00:00','2009-01-02','00:00',0,0,0,0,0,0)"));
     QVERIFY(GetDefualtSettingValues(s));
     QVERIFY(LoadDiscountData(s, DescriptorPath(s, QStringLiteral("DISCOUNT.dsc"))));
     QCOMPARE(s.enc.discountData.size(), 3);
@@ -644,7 +623,7 @@ void TestRecordBuilder::statusAndDiscountSteps()
     QCOMPARE(s.enc.discountData.at(1).Block, kDiscountBlock);
     QCOMPARE(s.enc.discountData.at(2).PLU_No, 2);
     QCOMPARE(s.enc.discountIndex.value(2, -1), 1);
-    QVERIFY(exec(s, "delete from DISCOUNT where PLU_No<>2 or Dis_SDate<>'2007-03-07'"));
+    QVERIFY(SqlExec(s, "delete from DISCOUNT where PLU_No<>2 or Dis_SDate<>'2007-03-07'"));
 
     // The fixed-data step on a row of its own, with and without length.
     QSqlQuery q(QSqlDatabase::database(s.connMain));

@@ -113,7 +113,7 @@ void TestRecordDecoder::malformedField_data()
     QTest::newRow("31 February") << "BCD_DATE" << 3 << "310207";
     QTest::newRow("text line without end") << "ASCII_TXT" << 1 << "03024142";
     QTest::newRow("text line bad end") << "ASCII_TXT" << 1 << "0302414201";
-    QTest::newRow("NOFONT count past the end") << "ASCII_NOFONT" << 1 << "054142";
+    QTest::newRow("NOFONT count one past the end") << "ASCII_NOFONT" << 1 << "034142";
 }
 
 void TestRecordDecoder::malformedField()

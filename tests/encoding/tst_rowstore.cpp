@@ -19,19 +19,6 @@ using namespace korvo::test;
 
 namespace {
 
-bool exec(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        qWarning() << sql << q.lastError().text();
-        return false;
-    }
-    return true;
-}
-
 struct StoredRow {
     QString record;
     QString recordType;
@@ -71,7 +58,6 @@ class TestRowStore : public QObject {
 
 private slots:
     void valuesReadAsQtSqlReadsThem();
-    void updatesStoreTextsAndNumbers();
     void failuresAreLeftToQtSql();
     void bothPathsStoreTheSame();
 };
@@ -83,7 +69,7 @@ void TestRowStore::valuesReadAsQtSqlReadsThem()
     auto state = root.loadedState();
     QVERIFY(state);
     const QSqlDatabase db = QSqlDatabase::database(state->connMain);
-    QVERIFY(exec(db, "create table T (id integer primary key, v, note text)"));
+    QVERIFY(SqlExec(db.connectionName(), "create table T (id integer primary key, v, note text)"));
     const QVariantList values{
         QVariant(),
         0,
@@ -101,10 +87,10 @@ void TestRowStore::valuesReadAsQtSqlReadsThem()
         QByteArray(""),
     };
     for (int i = 0; i < values.size(); ++i)
-        QVERIFY(exec(db, "insert into T values (?, ?, 'x')", {i + 1, values.at(i)}));
+        QVERIFY(SqlExec(db.connectionName(), "insert into T values (?, ?, 'x')", {i + 1, values.at(i)}));
     // Malformed UTF-8 stored as text: SQLite's own translation decides it.
-    QVERIFY(exec(db, "insert into T values (100, cast(x'41c3' as text), cast(x'ff80' as text))"));
-    QVERIFY(exec(db, "insert into T values (101, '12abc', 3.0)"));
+    QVERIFY(SqlExec(db.connectionName(), "insert into T values (100, cast(x'41c3' as text), cast(x'ff80' as text))"));
+    QVERIFY(SqlExec(db.connectionName(), "insert into T values (101, '12abc', 3.0)"));
 
     const QString select = QStringLiteral("select id, v, note, v + 1 as [sum], 'lit' as \"a\"\"b\" from T order by id");
     const QString update = QStringLiteral("update T set note=? where id=? or ? or ?");
@@ -159,53 +145,6 @@ void TestRowStore::valuesReadAsQtSqlReadsThem()
     QVERIFY(!store->next());
 }
 
-void TestRowStore::updatesStoreTextsAndNumbers()
-{
-    TestDataRoot root(false);
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.loadedState();
-    QVERIFY(state);
-    const QSqlDatabase db = QSqlDatabase::database(state->connMain);
-    QVERIFY(exec(db, "create table U (id integer primary key, a text, b text, c text, n integer)"));
-    QVERIFY(exec(db, "insert into U (id, a) values (1, 'old'), (2, 'old')"));
-
-    std::unique_ptr<SqliteRowStore> store = SqliteRowStore::open(
-        db, QStringLiteral("select id from U order by id"),
-        QStringLiteral("update U set a=?, b=?, c=?, n=? where id=2"));
-    QVERIFY(store);
-    // An empty text is stored as '', never as NULL.
-    QCOMPARE(store->update(QByteArray(), QByteArray("2010-11-25"), QByteArray("K\xc3\xa4se"), -7), 1);
-    QSqlQuery q(db);
-    QVERIFY(q.exec("select a, typeof(a), b, c, n, typeof(n) from U where id=2"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QString());
-    QCOMPARE(q.value(1).toString(), QStringLiteral("text"));
-    QCOMPARE(q.value(2).toString(), QStringLiteral("2010-11-25"));
-    QCOMPARE(q.value(3).toString(), QString::fromUtf8("K\xc3\xa4se"));
-    QCOMPARE(q.value(4).toInt(), -7);
-    QCOMPARE(q.value(5).toString(), QStringLiteral("integer"));
-    q.finish();
-
-    // The statement is used again and again with fresh values.
-    QCOMPARE(store->update(QByteArray("A1"), QByteArray("B"), QByteArray("C"), 9), 1);
-    QVERIFY(q.exec("select a, n from U where id=2"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("A1"));
-    QCOMPARE(q.value(1).toInt(), 9);
-    q.finish();
-
-    // A refused update reports -1 with the reason and leaves the row as it was.
-    QVERIFY(exec(db, "create trigger refuse before update on U when NEW.n = 13 "
-                     "begin select raise(abort, 'refused'); end"));
-    QCOMPARE(store->update(QByteArray("X"), QByteArray("X"), QByteArray("X"), 13), -1);
-    QVERIFY(store->updateError().text().contains(QStringLiteral("refused")));
-    QVERIFY(q.exec("select a, n from U where id=2"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("A1"));
-    q.finish();
-    QCOMPARE(store->update(QByteArray("Y"), QByteArray("Y"), QByteArray("Y"), 14), 1);
-}
-
 void TestRowStore::failuresAreLeftToQtSql()
 {
     TestDataRoot root(false);
@@ -257,23 +196,23 @@ void TestRowStore::bothPathsStoreTheSame()
     for (int i = 1; i < shape.count(); ++i)
         cols << shape.fieldName(i);
     for (int i = 1; i <= 6; ++i)
-        QVERIFY(exec(db, QStringLiteral("insert into PLU (PLU_No,%1) select %2,%1 from PLU where PLU_No=%3")
+        QVERIFY(SqlExec(db.connectionName(), QStringLiteral("insert into PLU (PLU_No,%1) select %2,%1 from PLU where PLU_No=%3")
                              .arg(cols.join(u','))
                              .arg(base + i)
                              .arg(base)));
     const QString text = QString::fromUtf8("K\xc3\xa4se\r\xd0\xa5\xd0\xbb\xd0\xb5\xd0\xb1\r\xe9\x9d\xa2");
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_Commodity=?, Stat1_Commodity=1, PLU_CommFonts='3,2' "
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_Commodity=?, Stat1_Commodity=1, PLU_CommFonts='3,2' "
                                     "where PLU_No=%1").arg(base + 1),
                  {text}));
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_UPrice='12,5', PLU_Tare='7', PLU_QTY=NULL "
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPrice='12,5', PLU_Tare='7', PLU_QTY=NULL "
                                     "where PLU_No=%1").arg(base + 2)));
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_UPDate='2009-02-28', PLU_UPTime='23:05:09', "
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='2009-02-28', PLU_UPTime='23:05:09', "
                                     "PLU_CPLUPreset=NULL, PLU_ItemCode='00042' where PLU_No=%1").arg(base + 3)));
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_UPDate='28.02.2009', PLU_UPTime='7:05', "
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='28.02.2009', PLU_UPTime='7:05', "
                                     "PLU_SBTime=0.5 where PLU_No=%1").arg(base + 4)));
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_UPrice=-1.5 where PLU_No=%1").arg(base + 5)));
-    QVERIFY(exec(db, QStringLiteral("update PLU set PLU_UPDate='2009-02-30' where PLU_No=%1").arg(base + 6)));
-    QVERIFY(exec(db, "create table PLU_before as select * from PLU"));
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPrice=-1.5 where PLU_No=%1").arg(base + 5)));
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='2009-02-30' where PLU_No=%1").arg(base + 6)));
+    QVERIFY(SqlExec(db.connectionName(), "create table PLU_before as select * from PLU"));
 
     s.reportedErrors.clear();
     qint32 lastQt = 0;
@@ -287,8 +226,8 @@ void TestRowStore::bothPathsStoreTheSame()
     const QMap<qint32, StoredRow> qtRows = storedRows(db);
 
     // The same rows again.
-    QVERIFY(exec(db, QStringLiteral("delete from PLU")));
-    QVERIFY(exec(db, QStringLiteral("insert into PLU select * from PLU_before")));
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("delete from PLU")));
+    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("insert into PLU select * from PLU_before")));
     QCOMPARE(storedRows(db).value(base + 1).record, QString());
 
     qint32 lastNative = 0;

@@ -30,23 +30,7 @@ public:
     void repaintList() override {}
 };
 
-bool exec(AppState &state, const QString &sql)
-{
-    return QueryKorvoDB(state, sql).has_value();
-}
-
-// The PLUs (the rows of copyWhere) as received from a scale, PLU_Compare 0.
-bool receive(AppState &state, const QString &address, const QString &copyWhere = QStringLiteral("1=1"))
-{
-    QStringList columns;
-    const QSqlRecord rc = QSqlDatabase::database(state.connMain).record(QStringLiteral("RC_PLU"));
-    for (int i = 0; i < rc.count(); ++i) {
-        if (rc.fieldName(i) != QLatin1String("SC_IP") && rc.fieldName(i) != QLatin1String("PLU_Compare"))
-            columns << rc.fieldName(i);
-    }
-    return exec(state, QStringLiteral("insert into RC_PLU(SC_IP,%1) select '%2',%1 from PLU where %3")
-                           .arg(columns.join(u','), address, copyWhere));
-}
+bool exec(AppState &state, const QString &sql) { return QueryKorvoDB(state, sql).has_value(); }
 
 // Every CSV column of every PLU, one text per PLU.
 QStringList pluRows(AppState &state)
@@ -75,6 +59,7 @@ private slots:
     void modes();
     void badFileChangesNothing_data();
     void badFileChangesNothing();
+    void recordsThatCannotBeBuiltImportNothing();
     void olderFilesAndCodePages();
     void takeOverAndUpdateToPlu();
     void korvoctl();
@@ -104,7 +89,7 @@ void TestPluExchange::roundTripWhateverTheLocale()
     QVERIFY(exec(state(), "update PLU set PLU_Commodity='O''Neil, Bob'||char(13)||'x''); delete from PLU; --', "
                           "PLU_CPLUPreset='a,b', PLU_UPrice=1234.5678, PLU_EANData='' where PLU_No=1"));
     QVERIFY(exec(state(), "update PLU set PLU_CPLUPreset='0', PLU_Ingredient='''' where PLU_No=2"));
-    QVERIFY(receive(state(), kScale));
+    QVERIFY(ReceiveFromPlu(state(), kScale));
     const QStringList rows = pluRows(state());
     const QString discounts = SqlScalar(state(), "select sum(Stat2_Discount) from PLU");
     QVERIFY(discounts.toInt() > 0);
@@ -216,6 +201,18 @@ void TestPluExchange::badFileChangesNothing()
     QCOMPARE(SqlCount(state(), "MG"), groups);
 }
 
+void TestPluExchange::recordsThatCannotBeBuiltImportNothing()
+{
+    // The PLUs go in with their scale records or not at all.
+    QVERIFY(WriteFile(m_root->path() + "Desc/PLU_STATUS.dsc", "; no flags\r\n"));
+    const QStringList before = pluRows(state());
+    const ImportResult r =
+        ImportPLUFromCSV(state(), file(*m_root, "PLU_No,PLU_UPrice,PLU_MG\r\n1,2,101\r\n9,3,101\r\n"), 0);
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.contains("scale records"), qPrintable(r.error));
+    QCOMPARE(pluRows(state()), before);
+}
+
 void TestPluExchange::olderFilesAndCodePages()
 {
     // Texts quoted without doubling, -1 for Yes, 0 for an empty text, an
@@ -231,7 +228,7 @@ void TestPluExchange::olderFilesAndCodePages()
     // The settings' code page both ways; a character it lacks stops the export.
     state().settings.Codepage = QStringLiteral("windows-1251");
     QVERIFY(exec(state(), "update PLU set PLU_Commodity='Хлеб ржаной' where PLU_No=5"));
-    QVERIFY(receive(state(), kScale, "PLU_No=5"));
+    QVERIFY(ReceiveFromPlu(state(), kScale, "PLU_No=5"));
     QVERIFY(exec(state(), "update RC_PLU set PLU_PAKTime='9:05', PLU_UPDate='15.03.2007'"));
     const QString path = m_root->path() + "cp.csv";
     QVERIFY(ExportReceivedPLUs(state(), kScale, path).ok);
@@ -257,8 +254,8 @@ void TestPluExchange::takeOverAndUpdateToPlu()
 {
     QCOMPARE(ReceivedPluBrowser::receiveRequest({"10.0.0.5", "10.0.0.17"}), "10.0.0.5,2005\r\n10.0.0.17,2017\r\n");
 
-    QVERIFY(receive(state(), kScale, "PLU_No<=4"));
-    QVERIFY(receive(state(), "127.0.0.12", "PLU_No in (3,4)"));
+    QVERIFY(ReceiveFromPlu(state(), kScale, "PLU_No<=4"));
+    QVERIFY(ReceiveFromPlu(state(), "127.0.0.12", "PLU_No in (3,4)"));
     QVERIFY(exec(state(), "update RC_PLU set PLU_Compare=1, PLU_UPrice=PLU_No+0.5, PLU_UBDate=7, ZentBinData='ABCD' "
                           "where SC_IP='127.0.0.11' and PLU_No in (1,2,3)"));
     QVERIFY(exec(state(), "update RC_PLU set PLU_Compare=1 where SC_IP='127.0.0.12' and PLU_No=3"));
@@ -295,13 +292,10 @@ void TestPluExchange::takeOverAndUpdateToPlu()
 
 void TestPluExchange::korvoctl()
 {
-    const QString ctl = QCoreApplication::applicationDirPath() + "/../src/korvoctl";
     auto run = [&](const QStringList &args, QString *err) {
-        QProcess p;
-        p.start(ctl, QStringList{"--data-root", m_root->path()} + args);
-        p.waitForFinished(120000);
-        *err = QString::fromLocal8Bit(p.readAllStandardError());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        const ProgramRun r = RunKorvoctl(QStringList{"--data-root", m_root->path()} + args);
+        *err = r.err;
+        return r.exitCode;
     };
     QString err;
     QCOMPARE(run({"import", file(*m_root, "PLU_No,PLU_UPrice\r\n1,7\r\n999,8\r\n"), "--mode", "1"}, &err), 0);
@@ -310,7 +304,7 @@ void TestPluExchange::korvoctl()
     QVERIFY2(err.contains("Line 2, column 2 (PLU_UPrice)"), qPrintable(err));
     QCOMPARE(run({"import", "x.csv", "--mode", "5"}, &err), 2);
 
-    QVERIFY(receive(state(), kScale, "PLU_No<10"));
+    QVERIFY(ReceiveFromPlu(state(), kScale, "PLU_No<10"));
     const QString out = m_root->path() + "ctl.csv";
     QCOMPARE(run({"export", "--scale", kScale, out}, &err), 0);
     QCOMPARE(FileBytes(out).count("\r\n"), 10);

@@ -142,6 +142,8 @@ void TestCodepages::iranSystemLetterForms()
     QCOMPARE(Uni2IrSys(QStringLiteral("بعد")), bytes({0xA2, 0xE3, 0x93}));      // medial
     QCOMPARE(Uni2IrSys(QStringLiteral("شمع")), bytes({0xE2, 0xF5, 0xAA}));      // final
     QCOMPARE(Uni2IrSys(QStringLiteral("شروع")), bytes({0xE1, 0xF8, 0xA4, 0xAA})); // isolated
+    // Alef madda standing alone.
+    QCOMPARE(Uni2IrSys(QStringLiteral("\u0622")), bytes({0x8D}));
     // Lam-alef is one byte; the letter before it joins it.
     QCOMPARE(Uni2IrSys(QStringLiteral("سلام")), bytes({0xF4, 0xF2, 0xA8}));
     QCOMPARE(Uni2IrSys(QStringLiteral("کلاس")), bytes({0xA7, 0xF2, 0xEE}));

@@ -17,11 +17,7 @@ using namespace korvo;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = test::ProgramRun;
 
 } // namespace
 
@@ -34,18 +30,7 @@ private:
 
     Run ctl(const QStringList &args, const QByteArray &input = {})
     {
-        QProcess p;
-        p.start(QCoreApplication::applicationDirPath() + "/../src/korvoctl",
-                QStringList{"--data-root", m_root.path(), "plu"} + args);
-        p.write(input);
-        p.closeWriteChannel();
-        Run r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return test::RunKorvoctl(QStringList{"--data-root", m_root.path(), "plu"} + args, input);
     }
     QString scalar(const QString &sql) { return test::SqlScalar(*m_state, sql); }
 

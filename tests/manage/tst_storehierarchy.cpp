@@ -83,34 +83,6 @@ private slots:
         m_root.reset();
     }
 
-    void keysAndDropTargets()
-    {
-        QCOMPARE(StoreNodeKey(StoreNode::Store, 1), QStringLiteral("Root"));
-        QCOMPARE(StoreNodeKey(StoreNode::Department, 12), QStringLiteral("Dept12"));
-        QCOMPARE(StoreNodeKey(StoreNode::MainGroup, 103), QStringLiteral("MG103"));
-        QCOMPARE(StoreNodeKindOfKey("root"), StoreNode::Store);
-        QCOMPARE(StoreNodeKindOfKey("DEPT4"), StoreNode::Department);
-        QCOMPARE(StoreNodeKindOfKey("mg997"), StoreNode::MainGroup);
-        QCOMPARE(StoreNodeKindOfKey("Dep"), StoreNode::None);
-
-        // A main group stands for its department; the store node and empty
-        // space fall back to the own department, where nothing changes.
-        using K = StoreNode;
-        const struct {
-            qint32 own;
-            DropHover hover;
-            qint32 department;
-            bool changes;
-        } cases[] = {{1, {K::Department, 2, 0}, 2, true}, {1, {K::Department, 1, 0}, 1, false},
-                     {1, {K::MainGroup, 301, 3}, 3, true}, {1, {K::MainGroup, 102, 1}, 1, false},
-                     {1, {K::Store, 1, 0}, 1, false},      {4, {}, 4, false}};
-        for (const auto &c : cases) {
-            const DropTarget t = ResolveDropTarget(c.own, c.hover);
-            QCOMPARE(t.departmentNo, c.department);
-            QCOMPARE(t.changes, c.changes);
-        }
-    }
-
     void buildTree()
     {
         state().settings.UseMainGroup = true;
@@ -339,55 +311,6 @@ private slots:
             QVERIFY(CreatePLUData(state(), "ALL", last).completed);
             QVERIFY2(stored() == after, c.what);
         }
-    }
-
-    void dialogLoad()
-    {
-        PropertyDialogModel add = adding(PropertyTarget::Department, 1);
-        QVERIFY(add.cancelled);
-        QCOMPARE(add.owner(), QStringLiteral("frmDeptProperty"));
-        QCOMPARE(add.values.number, QStringLiteral("5"));
-        QCOMPARE(add.values.name, text("frmMain", "DefaultDept"));
-        QCOMPARE(add.values.flag1 + add.values.flag2, QStringLiteral("00"));
-        QCOMPARE(QList<int>({add.values.barcodeFormat, add.values.labelFormat, add.values.barcodeFlag}),
-                 QList<int>({0, 0, 0}));
-        QCOMPARE(add.barcodeFlagItems().size(), 10);
-        QCOMPARE(add.barcodeFormatItems().size(), state().enc.barcodeList.size());
-        QVERIFY(add.barcodeFormatItems().at(1).startsWith("1 : EAN : "));
-        QCOMPARE(add.labelFormatItems().first(), QStringLiteral("1: Standard 58 x 40 mm"));
-
-        // Department 2 has flags 2 and 3, barcode flag 1, format 2 EAN, label format 3.
-        PropertyDialogModel edit = editing(PropertyTarget::Department, 2);
-        QCOMPARE(edit.values.name, QStringLiteral("Butchery"));
-        QCOMPARE(edit.values.flag1 + edit.values.flag2, QStringLiteral("23"));
-        QCOMPARE(ComboItemValue(edit.barcodeFlagItems().at(edit.values.barcodeFlag)), 1);
-        QCOMPARE(edit.values.barcodeFormat, format(2, "EAN"));
-        QCOMPARE(ComboItemValue(edit.labelFormatItems().at(edit.values.labelFormat)), 3);
-        QVERIFY(edit.numberEnabled);
-        // Main group 302 uses the ITF format of the same code as an EAN one.
-        QCOMPARE(editing(PropertyTarget::MainGroup, 302).values.barcodeFormat, format(1, "ITF"));
-
-        // Values that match no item select the first one.
-        QVERIFY(run("update DEPT set BarFlag=null, BarFormat=77, LabFormat=999 where DP_No=4"));
-        PropertyDialogModel unknown = editing(PropertyTarget::Department, 4);
-        QCOMPARE(QList<int>({unknown.values.barcodeFormat, unknown.values.labelFormat, unknown.values.barcodeFlag}),
-                 QList<int>({0, 0, 0}));
-
-        // The protected numbers cannot be changed; a missing row leaves the fields empty.
-        QVERIFY(!editing(PropertyTarget::Department, 97).numberEnabled);
-        QVERIFY(!editing(PropertyTarget::MainGroup, 997).numberEnabled);
-        PropertyDialogModel missing = editing(PropertyTarget::MainGroup, 555);
-        QVERIFY(!missing.rowFound);
-        QCOMPARE(missing.values.name + missing.values.number, QString());
-
-        // The store dialog reads the one store row.
-        PropertyDialogModel store(state(), PropertyTarget::Store);
-        store.load();
-        QCOMPARE(store.owner(), QStringLiteral("frmStoreProperty"));
-        QCOMPARE(store.values.name, QStringLiteral("Greenfield Market"));
-        QCOMPARE(store.values.barcodeFormat, format(1, "EAN"));
-        QVERIFY(!store.numberEnabled);
-        QVERIFY(ui().messages.isEmpty());
     }
 
     void flagVisibility()

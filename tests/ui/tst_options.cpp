@@ -71,59 +71,6 @@ private slots:
         m_root.reset();
     }
 
-    void optionsShowCurrentValues()
-    {
-        Settings &g = m_state->settings;
-        QVERIFY(m_state->fonts.size() >= 2);
-        g.UseMainGroup = false;
-        g.DefaultFont = m_state->fonts.at(1).Font_Code;
-        g.DoLog = true;
-        g.SetLanguageCodepage = 1;
-        g.LangeCodepageToConvert = 2;
-        g.PLUPageSize = 37;
-        g.PriceDecimalPlace = 2;
-        g.WeightDecimalPlace = 3;
-        g.SetImportType = 2;
-        {
-            OptionsDialog d(*m_state);
-            QVERIFY(!d.chkUseMainGroup->isChecked());
-            QCOMPARE(d.cboDefaultFontSize->count(), m_state->fonts.size());
-            QCOMPARE(d.cboDefaultFontSize->currentIndex(), 1);
-            QCOMPARE(d.cboZentDoLog->currentText(), QStringLiteral("TRUE"));
-            QVERIFY(d.optConvertCodepage->isChecked());
-            QCOMPARE(d.combCodepageSelect->currentIndex(), 2);
-            QCOMPARE(d.txtPLUPageSize->text() + d.txtPriceDecimalPlace->text() + d.txtWeightDecimalPlace->text(),
-                     QStringLiteral("3723"));
-            QVERIFY(d.optUpdateAll->isChecked());
-
-            // The code-page list is usable only while converting.
-            d.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&d));
-            ClickMark(d.optDependOnSysCode);
-            QVERIFY(!d.combCodepageSelect->isEnabled());
-            ClickMark(d.optConvertCodepage);
-            QVERIFY(d.combCodepageSelect->isEnabled());
-        }
-        // The other way round; an import type out of range and a font that
-        // is not in the list.
-        g.UseMainGroup = true;
-        g.DefaultFont = -7;
-        g.DoLog = false;
-        g.SetLanguageCodepage = 0;
-        g.LangeCodepageToConvert = 1;
-        g.SetImportType = 5;
-        OptionsDialog d(*m_state);
-        QVERIFY(d.chkUseMainGroup->isChecked());
-        QCOMPARE(d.cboDefaultFontSize->currentIndex(), -1);
-        QCOMPARE(d.cboZentDoLog->currentText(), QStringLiteral("FALSE"));
-        QVERIFY(d.optDependOnSysCode->isChecked());
-        QVERIFY(!d.combCodepageSelect->isEnabled());
-        QCOMPARE(d.combCodepageSelect->currentIndex(), 1);
-        QVERIFY(d.optDelAllUpdate->isChecked());
-        QVERIFY(d.cancelled());
-        QVERIFY(m_state->reportedErrors.isEmpty());
-    }
-
     void optionsCancelChangesNothing()
     {
         const QByteArray iniBefore = FileBytes(m_root->iniPath());
@@ -301,24 +248,6 @@ private slots:
         QVERIFY(s.state->reportedErrors.isEmpty());
     }
 
-    void everyLanguageHasTheDialogTexts()
-    {
-        for (const QString &language : QStringList{"English", "Chinese", "Other"}) {
-            QVERIFY(WriteIniString("Setting", "Language", language, m_root->iniPath()));
-            auto state = m_root->loadedState();
-            QVERIFY(state);
-            OptionsDialog options(*state);
-            QCOMPARE(options.combCodepageSelect->count(), 3);
-            for (QAbstractButton *b : options.findChildren<QAbstractButton *>())
-                QVERIFY2(!b->text().isEmpty(), qPrintable(language + ' ' + b->objectName()));
-            RestoreSettingDialog restore(*state);
-            ui().answers = {MsgResult::No};
-            restore.lstSelectDate->setCurrentRow(0);
-            QTest::mouseClick(restore.cmdOK, Qt::LeftButton);
-            QVERIFY2(state->missingTexts.isEmpty(), qPrintable(language + ": " + state->missingTexts.values().join(u' ')));
-            QCOMPARE(state->language.column, language);
-        }
-    }
 };
 
 QTEST_MAIN(TestOptionsDialogs)

@@ -209,26 +209,6 @@ private slots:
         QVERIFY2(m_root->ui.messages[0].text.contains(backupTool), qPrintable(m_root->ui.messages[0].text));
     }
 
-    void aboutBox()
-    {
-        Session s(*m_root);
-        QVERIFY(s.ok());
-        OnModal<AboutDialog>([](AboutDialog *d) {
-            QCOMPARE(d->lblVersion->text(), "Version " + AppState::versionText() + " Standard");
-            QStringList shown;
-            for (const QLabel *l : d->findChildren<QLabel *>())
-                shown << l->text();
-            for (const QString &part : {QString::fromLatin1(sqlite3_libversion()), QString::fromLatin1(qVersion()),
-                                        QStringLiteral("KORVO2005.db:"), QStringLiteral("Users.db:")})
-                QVERIFY2(shown.contains(part), qPrintable(part + " not in " + shown.join(" / ")));
-            const AboutInfo &info = d->info();
-            QCOMPARE(info.data.size(), 5); // data root, three databases, free space
-            QVERIFY(!info.data[1].value.isEmpty() && info.data[1].value != QStringLiteral("missing"));
-            d->accept();
-        });
-        s.window->dispatch(cmd::About);
-        QVERIFY(s.state->missingTexts.isEmpty());
-    }
 };
 
 QTEST_MAIN(TestTools)
