@@ -90,7 +90,7 @@ int edit(const QStringList &args)
 {
     QString store, scale, root, price, ubdate;
     std::optional<quint32> plu;
-    for (int i = 0; i < args.size(); ++i) {
+    for (int i = 0; i < args.size(); i += 2) { // option, value
         const QString &a = args.at(i);
         const QString v = i + 1 < args.size() ? args.at(i + 1) : QString();
         if (a == QLatin1String("--store")) store = v;
@@ -100,7 +100,6 @@ int edit(const QStringList &args)
         else if (a == QLatin1String("--ubdate")) ubdate = v;
         else if (a == QLatin1String("--data-root")) root = v;
         else return usage(QStringLiteral("unknown option %1").arg(a));
-        ++i;
     }
     if (store.isEmpty() || scale.isEmpty() || !plu || (price.isEmpty() && ubdate.isEmpty()))
         return usage(QStringLiteral("edit needs --store, --scale, --plu and --price or --ubdate"));
