@@ -5,6 +5,7 @@
 #include "i18n/Language.h"
 #include "tools/DataBackup.h"
 #include "ui/FormTexts.h"
+#include "ui/Named.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -21,14 +22,6 @@ namespace {
 const QString kOwner = QStringLiteral("frmBackup");
 const QString kFolderKey = QStringLiteral("BackupFolder");
 
-template <typename T>
-T *named(QWidget *parent, const char *name)
-{
-    auto *w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 } // namespace
 
 BackupWindow::BackupWindow(AppState &state, QWidget *parent) : QMainWindow(parent), m_state(state)
@@ -36,18 +29,18 @@ BackupWindow::BackupWindow(AppState &state, QWidget *parent) : QMainWindow(paren
     setObjectName(kOwner);
     auto *central = new QWidget(this);
     setCentralWidget(central);
-    lblDataRoot = named<QLabel>(central, "lblDataRoot");
+    lblDataRoot = Named<QLabel>(central, "lblDataRoot");
     auto *root = new QLabel(QDir::toNativeSeparators(state.dataPath), central);
     root->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblDestination = named<QLabel>(central, "lblDestination");
-    txtDestination = named<QLineEdit>(central, "txtDestination");
-    cmdBrowseDestination = named<QPushButton>(central, "cmdBrowseDestination");
-    cmdBackup = named<QPushButton>(central, "cmdBackup");
-    lblRestoreFrom = named<QLabel>(central, "lblRestoreFrom");
-    txtRestoreFrom = named<QLineEdit>(central, "txtRestoreFrom");
-    cmdBrowseRestore = named<QPushButton>(central, "cmdBrowseRestore");
-    cmdRestore = named<QPushButton>(central, "cmdRestore");
-    cmdClose = named<QPushButton>(central, "cmdClose");
+    lblDestination = Named<QLabel>(central, "lblDestination");
+    txtDestination = Named<QLineEdit>(central, "txtDestination");
+    cmdBrowseDestination = Named<QPushButton>(central, "cmdBrowseDestination");
+    cmdBackup = Named<QPushButton>(central, "cmdBackup");
+    lblRestoreFrom = Named<QLabel>(central, "lblRestoreFrom");
+    txtRestoreFrom = Named<QLineEdit>(central, "txtRestoreFrom");
+    cmdBrowseRestore = Named<QPushButton>(central, "cmdBrowseRestore");
+    cmdRestore = Named<QPushButton>(central, "cmdRestore");
+    cmdClose = Named<QPushButton>(central, "cmdClose");
     lblDestination->setBuddy(txtDestination);
     lblRestoreFrom->setBuddy(txtRestoreFrom);
 

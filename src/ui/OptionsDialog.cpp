@@ -1,5 +1,6 @@
 #include "ui/OptionsDialog.h"
 #include "ui/DialogButtons.h"
+#include "ui/Named.h"
 
 #include "core/AppState.h"
 #include "core/UserInterface.h"
@@ -24,14 +25,6 @@ namespace {
 
 const QString kOwner = QStringLiteral("frmOption");
 
-template <typename T>
-T *named(QWidget *parent, const char *name)
-{
-    auto *w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 } // namespace
 
 OptionsDialog::OptionsDialog(AppState &state, QWidget *parent) : QDialog(parent), m_state(state)
@@ -54,18 +47,18 @@ OptionsDialog::OptionsDialog(AppState &state, QWidget *parent) : QDialog(parent)
 
 void OptionsDialog::buildControls()
 {
-    fraGeneral = named<QGroupBox>(this, "fraGeneral");
-    chkUseMainGroup = named<QCheckBox>(fraGeneral, "chkUseMainGroup");
-    lblDefaultFontSize = named<QLabel>(fraGeneral, "lblDefaultFontSize");
-    cboDefaultFontSize = named<QComboBox>(fraGeneral, "cboDefaultFontSize");
-    lblZentDoLog = named<QLabel>(fraGeneral, "lblZentDoLog");
-    cboZentDoLog = named<QComboBox>(fraGeneral, "cboZentDoLog");
-    lblPLUPageSize = named<QLabel>(fraGeneral, "lblPLUPageSize");
-    txtPLUPageSize = named<QLineEdit>(fraGeneral, "txtPLUPageSize");
-    lblPriceDecimalPlace = named<QLabel>(fraGeneral, "lblPriceDecimalPlace");
-    txtPriceDecimalPlace = named<QLineEdit>(fraGeneral, "txtPriceDecimalPlace");
-    lblWeightDecimalPlace = named<QLabel>(fraGeneral, "lblWeightDecimalPlace");
-    txtWeightDecimalPlace = named<QLineEdit>(fraGeneral, "txtWeightDecimalPlace");
+    fraGeneral = Named<QGroupBox>(this, "fraGeneral");
+    chkUseMainGroup = Named<QCheckBox>(fraGeneral, "chkUseMainGroup");
+    lblDefaultFontSize = Named<QLabel>(fraGeneral, "lblDefaultFontSize");
+    cboDefaultFontSize = Named<QComboBox>(fraGeneral, "cboDefaultFontSize");
+    lblZentDoLog = Named<QLabel>(fraGeneral, "lblZentDoLog");
+    cboZentDoLog = Named<QComboBox>(fraGeneral, "cboZentDoLog");
+    lblPLUPageSize = Named<QLabel>(fraGeneral, "lblPLUPageSize");
+    txtPLUPageSize = Named<QLineEdit>(fraGeneral, "txtPLUPageSize");
+    lblPriceDecimalPlace = Named<QLabel>(fraGeneral, "lblPriceDecimalPlace");
+    txtPriceDecimalPlace = Named<QLineEdit>(fraGeneral, "txtPriceDecimalPlace");
+    lblWeightDecimalPlace = Named<QLabel>(fraGeneral, "lblWeightDecimalPlace");
+    txtWeightDecimalPlace = Named<QLineEdit>(fraGeneral, "txtWeightDecimalPlace");
     auto *general = new QGridLayout(fraGeneral);
     general->addWidget(chkUseMainGroup, 0, 0, 1, 2);
     const std::pair<QLabel *, QWidget *> rows[] = {
@@ -82,20 +75,20 @@ void OptionsDialog::buildControls()
     }
     general->setColumnStretch(1, 1);
 
-    fraCodepage = named<QGroupBox>(this, "fraCodepage");
-    optDependOnSysCode = named<QRadioButton>(fraCodepage, "optDependOnSysCode");
-    optConvertCodepage = named<QRadioButton>(fraCodepage, "optConvertCodepage");
-    combCodepageSelect = named<QComboBox>(fraCodepage, "combCodepageSelect");
+    fraCodepage = Named<QGroupBox>(this, "fraCodepage");
+    optDependOnSysCode = Named<QRadioButton>(fraCodepage, "optDependOnSysCode");
+    optConvertCodepage = Named<QRadioButton>(fraCodepage, "optConvertCodepage");
+    combCodepageSelect = Named<QComboBox>(fraCodepage, "combCodepageSelect");
     auto *codepage = new QGridLayout(fraCodepage);
     codepage->addWidget(optDependOnSysCode, 0, 0, 1, 2);
     codepage->addWidget(optConvertCodepage, 1, 0);
     codepage->addWidget(combCodepageSelect, 1, 1);
     codepage->setColumnStretch(1, 1);
 
-    fraImportType = named<QGroupBox>(this, "fraImportType");
-    optDelAllUpdate = named<QRadioButton>(fraImportType, "optDelAllUpdate");
-    optUpdateNoExist = named<QRadioButton>(fraImportType, "optUpdateNoExist");
-    optUpdateAll = named<QRadioButton>(fraImportType, "optUpdateAll");
+    fraImportType = Named<QGroupBox>(this, "fraImportType");
+    optDelAllUpdate = Named<QRadioButton>(fraImportType, "optDelAllUpdate");
+    optUpdateNoExist = Named<QRadioButton>(fraImportType, "optUpdateNoExist");
+    optUpdateAll = Named<QRadioButton>(fraImportType, "optUpdateAll");
     auto *importType = new QVBoxLayout(fraImportType);
     importType->addWidget(optDelAllUpdate);
     importType->addWidget(optUpdateNoExist);

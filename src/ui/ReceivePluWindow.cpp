@@ -6,6 +6,7 @@
 #include "exchange/PluExchange.h"
 #include "i18n/Language.h"
 #include "ui/FormTexts.h"
+#include "ui/Named.h"
 #include "ui/PluListWidget.h"
 #include "tools/Tools.h"
 #include "ui/DesktopLauncher.h"
@@ -29,14 +30,6 @@ namespace {
 
 const QString kOwner = QStringLiteral("frmReceivePLU");
 constexpr int kPluPrintTool = 161;
-
-template <typename W>
-W *Named(QWidget *parent, const char *name)
-{
-    auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "i18n/Language.h"
 #include "ui/DialogButtons.h"
 #include "ui/FormTexts.h"
+#include "ui/Named.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,14 +25,6 @@ namespace korvo {
 namespace {
 
 const QString kOwner = QStringLiteral("frmScaleConfig");
-
-template <typename T>
-T *named(QWidget *parent, const char *name)
-{
-    auto *w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 } // namespace
 
@@ -53,30 +46,30 @@ QString ScaleConfigDialog::text(const char *key) const
 
 void ScaleConfigDialog::buildControls()
 {
-    lblSections = named<QLabel>(this, "lblSections");
-    tblSections = named<QTableWidget>(this, "tblSections");
+    lblSections = Named<QLabel>(this, "lblSections");
+    tblSections = Named<QTableWidget>(this, "tblSections");
     tblSections->setColumnCount(SectionColumns);
     tblSections->setHorizontalHeaderLabels({text("colSectNo"), text("colSectName")});
     tblSections->horizontalHeader()->setStretchLastSection(true);
     tblSections->verticalHeader()->hide();
     tblSections->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblSections->setSelectionMode(QAbstractItemView::SingleSelection);
-    cmdAddSection = named<QPushButton>(this, "cmdAddSection");
-    cmdDeleteSection = named<QPushButton>(this, "cmdDeleteSection");
-    lblDepts = named<QLabel>(this, "lblDepts");
-    lstDepts = named<QListWidget>(this, "lstDepts");
-    lblScales = named<QLabel>(this, "lblScales");
-    tblScales = named<QTableWidget>(this, "tblScales");
+    cmdAddSection = Named<QPushButton>(this, "cmdAddSection");
+    cmdDeleteSection = Named<QPushButton>(this, "cmdDeleteSection");
+    lblDepts = Named<QLabel>(this, "lblDepts");
+    lstDepts = Named<QListWidget>(this, "lstDepts");
+    lblScales = Named<QLabel>(this, "lblScales");
+    tblScales = Named<QTableWidget>(this, "tblScales");
     tblScales->setColumnCount(ScaleColumns);
     tblScales->setHorizontalHeaderLabels({text("colAddress"), text("colDescription"), text("colSection"), text("colUsed")});
     tblScales->horizontalHeader()->setSectionResizeMode(ColDescription, QHeaderView::Stretch);
     tblScales->verticalHeader()->hide();
     tblScales->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblScales->setSelectionMode(QAbstractItemView::SingleSelection);
-    cmdAddScale = named<QPushButton>(this, "cmdAddScale");
-    cmdDeleteScale = named<QPushButton>(this, "cmdDeleteScale");
-    cmdTestConnection = named<QPushButton>(this, "cmdTestConnection");
-    lblTestResult = named<QLabel>(this, "lblTestResult");
+    cmdAddScale = Named<QPushButton>(this, "cmdAddScale");
+    cmdDeleteScale = Named<QPushButton>(this, "cmdDeleteScale");
+    cmdTestConnection = Named<QPushButton>(this, "cmdTestConnection");
+    lblTestResult = Named<QLabel>(this, "lblTestResult");
     lblTestResult->setWordWrap(true);
     lblTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblSections->setBuddy(tblSections);

@@ -1,5 +1,6 @@
 #include "ui/ToolConfigDialog.h"
 #include "ui/DialogButtons.h"
+#include "ui/Named.h"
 
 #include "core/AppState.h"
 #include "core/UserInterface.h"
@@ -19,14 +20,6 @@ namespace korvo {
 namespace {
 
 const QString kOwner = QStringLiteral("frmToolConfig");
-
-template <typename T>
-T *named(QWidget *parent, const char *name)
-{
-    auto *w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 } // namespace
 
@@ -86,14 +79,14 @@ ToolConfigDialog::ToolConfigDialog(AppState &state, QWidget *parent)
 
 void ToolConfigDialog::buildControls()
 {
-    lblToolbar = named<QLabel>(this, "lblToolbar");
-    lstToolbar = named<QListWidget>(this, "lstToolbar");
+    lblToolbar = Named<QLabel>(this, "lblToolbar");
+    lstToolbar = Named<QListWidget>(this, "lstToolbar");
     lblToolbar->setBuddy(lstToolbar);
-    cmdInsert = named<QPushButton>(this, "cmdInsert");
-    cmdReplace = named<QPushButton>(this, "cmdReplace");
-    cmdDelete = named<QPushButton>(this, "cmdDelete");
-    cmdUp = named<QPushButton>(this, "cmdUp");
-    cmdDown = named<QPushButton>(this, "cmdDown");
+    cmdInsert = Named<QPushButton>(this, "cmdInsert");
+    cmdReplace = Named<QPushButton>(this, "cmdReplace");
+    cmdDelete = Named<QPushButton>(this, "cmdDelete");
+    cmdUp = Named<QPushButton>(this, "cmdUp");
+    cmdDown = Named<QPushButton>(this, "cmdDown");
     auto *side = new QVBoxLayout;
     for (QPushButton *b : {cmdInsert, cmdReplace, cmdDelete, cmdUp, cmdDown}) {
         b->setAutoDefault(false);
@@ -109,15 +102,15 @@ void ToolConfigDialog::buildControls()
     auto row = [&](QLabel *&label, const char *labelName, QLineEdit *&box, const char *boxName,
                    QPushButton **browseButton, const char *browseName) {
         const int r = fields->rowCount();
-        label = named<QLabel>(this, labelName);
-        box = named<QLineEdit>(this, boxName);
+        label = Named<QLabel>(this, labelName);
+        box = Named<QLineEdit>(this, boxName);
         // The settings file gives back no more than this.
         box->setMaxLength(kToolTextMaxLength);
         label->setBuddy(box);
         fields->addWidget(label, r, 0);
         fields->addWidget(box, r, 1);
         if (browseButton) {
-            *browseButton = named<QPushButton>(this, browseName);
+            *browseButton = Named<QPushButton>(this, browseName);
             (*browseButton)->setAutoDefault(false);
             fields->addWidget(*browseButton, r, 2);
         }

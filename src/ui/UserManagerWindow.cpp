@@ -1,5 +1,6 @@
 #include "ui/UserManagerWindow.h"
 #include "ui/DialogButtons.h"
+#include "ui/Named.h"
 
 #include "core/AppState.h"
 #include "core/UserInterface.h"
@@ -24,14 +25,6 @@ namespace {
 const QString kOwner = QStringLiteral("frmUserManager");
 const QString kEditOwner = QStringLiteral("frmUserEdit");
 
-template <typename T>
-T *named(QWidget *parent, const char *name)
-{
-    auto *w = new T(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 } // namespace
 
 UserEditDialog::UserEditDialog(AppState &state, const QString &name, QWidget *parent)
@@ -41,8 +34,8 @@ UserEditDialog::UserEditDialog(AppState &state, const QString &name, QWidget *pa
     setModal(true);
     auto *form = new QFormLayout;
     auto box = [&](QLabel *&label, const char *labelName, QLineEdit *&edit, const char *editName, bool hidden) {
-        label = named<QLabel>(this, labelName);
-        edit = named<QLineEdit>(this, editName);
+        label = Named<QLabel>(this, labelName);
+        edit = Named<QLineEdit>(this, editName);
         if (hidden)
             edit->setEchoMode(QLineEdit::Password);
         label->setBuddy(edit);
@@ -51,9 +44,9 @@ UserEditDialog::UserEditDialog(AppState &state, const QString &name, QWidget *pa
     box(lblUserName, "lblUserName", txtUserName, "txtUserName", false);
     box(lblPassword, "lblPassword", txtPassword, "txtPassword", true);
     box(lblConfirmPassword, "lblConfirmPassword", txtConfirmPassword, "txtConfirmPassword", true);
-    lblMinLength = named<QLabel>(this, "lblMinLength");
+    lblMinLength = Named<QLabel>(this, "lblMinLength");
     form->addRow(QString(), lblMinLength);
-    chkNewAdministrator = named<QCheckBox>(this, "chkNewAdministrator");
+    chkNewAdministrator = Named<QCheckBox>(this, "chkNewAdministrator");
     form->addRow(QString(), chkNewAdministrator);
     auto *main = new QVBoxLayout(this);
     main->addLayout(form);
@@ -132,20 +125,20 @@ void UserManagerWindow::buildControls()
 {
     auto *central = new QWidget(this);
     setCentralWidget(central);
-    lblUsers = named<QLabel>(central, "lblUsers");
-    lstUsers = named<QListWidget>(central, "lstUsers");
+    lblUsers = Named<QLabel>(central, "lblUsers");
+    lstUsers = Named<QListWidget>(central, "lstUsers");
     lblUsers->setBuddy(lstUsers);
-    chkAdministrator = named<QCheckBox>(central, "chkAdministrator");
-    cmdAddUser = named<QPushButton>(central, "cmdAddUser");
-    cmdRemoveUser = named<QPushButton>(central, "cmdRemoveUser");
-    cmdSetPassword = named<QPushButton>(central, "cmdSetPassword");
-    lblFunctions = named<QLabel>(central, "lblFunctions");
-    treFunctions = named<QTreeWidget>(central, "treFunctions");
+    chkAdministrator = Named<QCheckBox>(central, "chkAdministrator");
+    cmdAddUser = Named<QPushButton>(central, "cmdAddUser");
+    cmdRemoveUser = Named<QPushButton>(central, "cmdRemoveUser");
+    cmdSetPassword = Named<QPushButton>(central, "cmdSetPassword");
+    lblFunctions = Named<QLabel>(central, "lblFunctions");
+    treFunctions = Named<QTreeWidget>(central, "treFunctions");
     treFunctions->setColumnCount(2);
     treFunctions->setHeaderHidden(true);
     treFunctions->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     lblFunctions->setBuddy(treFunctions);
-    cmdClose = named<QPushButton>(central, "cmdClose");
+    cmdClose = Named<QPushButton>(central, "cmdClose");
 
     auto *left = new QVBoxLayout;
     left->addWidget(lblUsers);
