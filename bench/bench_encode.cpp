@@ -4,7 +4,7 @@
 //
 // usage: bench_encode [PLU count] [SINGLE runs]
 
-#include "BenchUi.h"
+#include "BenchSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/UserInterface.h"
@@ -28,15 +28,6 @@
 using namespace korvo;
 
 namespace {
-
-// Processor time of this process in seconds: on a machine shared with other
-// work it shows what the encoder costs, the wall clock what a user waits.
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 bool fail(const char *what, const QString &detail)
 {

@@ -7,7 +7,7 @@
 //
 // usage: bench_exchange [PLU count]
 
-#include "BenchUi.h"
+#include "BenchSupport.h"
 #include "core/AppState.h"
 #include "core/UserInterface.h"
 #include "encoding/Hierarchy.h"

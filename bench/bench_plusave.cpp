@@ -5,7 +5,7 @@
 //
 // usage: bench_plusave [PLU count] [saves] [korvoctl PLUs]
 
-#include "BenchUi.h"
+#include "BenchSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/UserInterface.h"
@@ -35,13 +35,6 @@
 using namespace korvo;
 
 namespace {
-
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 int fail(const char *what, const QString &detail)
 {

@@ -7,7 +7,7 @@
 //
 // usage: bench_transfer [PLU count] [scales] [reply delay ms]
 
-#include "BenchUi.h"
+#include "BenchSupport.h"
 #include "comm/ScaleList.h"
 #include "comm/TcpScaleComm.h"
 #include "common/SimProcess.h"
@@ -51,13 +51,6 @@ bool fillPlus(AppState &state, int count)
                                  "(select count(*) from tmpl) + 1")
                       .arg(count).arg(cols.join(u','), cols.join(u',')))
         && q.exec(QStringLiteral("update PLU set Stat2_Discount=0"));
-}
-
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 // The best of runs; processor seconds of the PC side and of the simulator

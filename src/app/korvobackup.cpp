@@ -7,25 +7,15 @@
 #include "ui/WidgetUserInterface.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 
 using namespace korvo;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(AppState::appTitle());
-    QApplication::setApplicationVersion(AppState::versionText());
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption dataRoot(QStringLiteral("data-root"), QStringLiteral("Data root of Korvo 2005."),
-                                      QStringLiteral("DIR"));
-    parser.addOption(dataRoot);
-    parser.process(app);
-
     WidgetUserInterface ui;
     AppState state(&ui);
-    SetToolPaths(state, parser.value(dataRoot), QCoreApplication::applicationDirPath());
+    SetToolPathsFromArguments(state, app);
     // Damaged databases are what a restore is for: the window opens anyway,
     // speaking with the installation's texts when language.db is unusable.
     QString error;

@@ -11,25 +11,15 @@
 #include "ui/WidgetUserInterface.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 
 using namespace korvo;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(AppState::appTitle());
-    QApplication::setApplicationVersion(AppState::versionText());
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption dataRoot(QStringLiteral("data-root"), QStringLiteral("Data root of Korvo 2005."),
-                                      QStringLiteral("DIR"));
-    parser.addOption(dataRoot);
-    parser.process(app);
-
     WidgetUserInterface ui;
     AppState state(&ui);
-    SetToolPaths(state, parser.value(dataRoot), QCoreApplication::applicationDirPath());
+    SetToolPathsFromArguments(state, app);
     QString error;
     if (!OpenToolSession(state, false, &error)) {
         ui.message(error, AppState::appTitle(), MsgIcon::Critical, MsgButtons::Ok, MsgResult::Ok);

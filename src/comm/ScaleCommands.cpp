@@ -109,6 +109,19 @@ void log(AppState &state, const char *call, const QString &list)
     WriteLog(state, QStringLiteral("g_dllZent.") + QLatin1String(call) + QLatin1Char(' ') + list);
 }
 
+// The PLUs to the scales the user chooses, with the call's log line.
+QString toChosenScales(AppState &state, const QVector<qint32> &plus, CommMethod method, const char *call)
+{
+    const QStringList scales = chooseScales(state, -1);
+    ScaleComm *c = scales.isEmpty() ? nullptr : comm(state);
+    if (!c)
+        return {};
+    const QString list = linesFor(scales, PluItemText(plus));
+    log(state, call, list);
+    c->call(method, list);
+    return list;
+}
+
 int deptIdOf(const NodeContext &node) { return node.kind == NodeContext::Kind::Store ? -1 : node.dept; }
 
 } // namespace
@@ -156,13 +169,7 @@ QString SendSelectedByScale(AppState &state, const QVector<qint32> &plus)
 {
     if (plus.isEmpty())
         return {};
-    const QStringList scales = chooseScales(state, -1);
-    if (scales.isEmpty() || !comm(state))
-        return {};
-    const QString list = linesFor(scales, PluItemText(plus));
-    log(state, "WRFPLU", list);
-    comm(state)->WRFPLU(list);
-    return list;
+    return toChosenScales(state, plus, CommMethod::WritePlu, "WRFPLU");
 }
 
 QString DeleteSelectedByScale(AppState &state, const QVector<qint32> &plus)
@@ -173,13 +180,7 @@ QString DeleteSelectedByScale(AppState &state, const QVector<qint32> &plus)
                           MsgIcon::Question, MsgButtons::YesNo, MsgResult::No)
         != MsgResult::Yes)
         return {};
-    const QStringList scales = chooseScales(state, -1);
-    if (scales.isEmpty() || !comm(state))
-        return {};
-    const QString list = linesFor(scales, PluItemText(plus));
-    log(state, "DELRPLU", list);
-    comm(state)->DELRPLU(list);
-    return list;
+    return toChosenScales(state, plus, CommMethod::DeletePlu, "DELRPLU");
 }
 
 QString UploadPlu(AppState &state, const QString &pluNoText)

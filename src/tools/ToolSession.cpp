@@ -7,6 +7,8 @@
 #include "i18n/Language.h"
 #include "startup/DataRoot.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QSqlDatabase>
 
@@ -18,6 +20,19 @@ void SetToolPaths(AppState &state, const QString &dataRoot, const QString &progr
         state.setPaths(programFolder, QString());
     else
         state.setPaths(QString(), QDir(dataRoot).absolutePath());
+}
+
+void SetToolPathsFromArguments(AppState &state, const QCoreApplication &app)
+{
+    QCoreApplication::setApplicationName(AppState::appTitle());
+    QCoreApplication::setApplicationVersion(AppState::versionText());
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption dataRoot(QStringLiteral("data-root"), QStringLiteral("Data root of Korvo 2005."),
+                                      QStringLiteral("DIR"));
+    parser.addOption(dataRoot);
+    parser.process(app);
+    SetToolPaths(state, parser.value(dataRoot), QCoreApplication::applicationDirPath());
 }
 
 namespace {

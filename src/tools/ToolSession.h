@@ -8,12 +8,19 @@
 
 #include <QString>
 
+class QCoreApplication;
+
 namespace korvo {
 
 class AppState;
 
 // Paths: dataRoot when given, else the program folder's parent.
 void SetToolPaths(AppState &state, const QString &dataRoot, const QString &programFolder);
+
+// A tool program's command line (--data-root DIR, --help) under the
+// program's name and version; sets the paths from it. Ends the process on
+// --help or an unknown option, as QCommandLineParser does.
+void SetToolPathsFromArguments(AppState &state, const QCoreApplication &app);
 
 // Reads "Language", opens the three databases and loads the language texts.
 // False when a database cannot be opened (*error says why; nothing shown).
