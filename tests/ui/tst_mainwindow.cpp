@@ -859,7 +859,6 @@ private slots:
         QCOMPARE(drop.drags, 1);
         QCOMPARE(drop.lastField, field);
         QVERIFY(ChooserFields(chooser).contains(field));
-        QVERIFY(!s.state->pluFields.at(field).Visible);
         QCOMPARE(ShownOrder(h), expected);
         QTRY_VERIFY(SelectionHeader(s)->isSectionHidden(field));
 
@@ -878,11 +877,9 @@ private slots:
         drop.target = h->viewport();
         drop.at = QPoint(h->sectionViewportPosition(other) + 5, h->viewport()->height() / 2);
         DragEntry(chooser, field);
-        QCOMPARE(drop.lastField, field);
         QCOMPARE(ShownSectionAt(h, 0), field);
         QCOMPARE(ShownSectionAt(h, 1), other);
         QVERIFY(!ChooserFields(chooser).contains(field));
-        QVERIFY(s.state->pluFields.at(field).Visible);
         QTRY_COMPARE(ShownOrder(SelectionHeader(s)), ShownOrder(h));
 
         // Dropped on the right half of a section it lands after it.
