@@ -1,18 +1,21 @@
-// Sending to scales from the main window: the selection pane and Upload end
+// Talking to scales from the main window: the selection pane and Upload end
 // to end against the simulator, the whole-scale commands' scale lists
-// through the recording component, and the scale selection and
-// configuration dialogs.
+// through the recording component, the scale dialogs, the receive window
+// and the component's progress window.
 
 #include "common/RecordingScaleComm.h"
 #include "common/SimProcess.h"
 #include "UiTestSupport.h"
 #include "comm/ScaleCommands.h"
+#include "comm/ScaleList.h"
 #include "core/Log.h"
 #include "i18n/Language.h"
 #include "encoding/RecordBuilder.h"
 #include "ui/Commands.h"
 #include "ui/PluEditorPane.h"
 #include "ui/PluListWidget.h"
+#include "ui/ReceivePluWindow.h"
+#include "ui/ScaleCommWindow.h"
 #include "ui/ScaleConfigDialog.h"
 #include "ui/ScaleSelectDialog.h"
 #include "ui/SelectPane.h"
@@ -23,6 +26,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -33,6 +37,7 @@ using namespace korvo::test;
 
 namespace {
 
+constexpr int kNo = 0, kMg = 7;
 const QStringList kAll = {"127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.21", "127.0.0.22", "127.0.0.23"};
 
 void Click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
@@ -69,11 +74,14 @@ class TestScaleSend : public QObject {
 
 private slots:
     void paneAndUploadToSimulator();
-    void commandLists_data();
     void commandLists();
     void selectionDialog();
     void configurationDialog();
     void refusedWhileBusy();
+    void receiveWindow();
+    void importCommand();
+    void progressAndFailures();
+    void mainWindowComponent();
 };
 
 // The pane's rules on real widgets; what the simulated scales hold after
@@ -161,15 +169,10 @@ void TestScaleSend::paneAndUploadToSimulator()
 
 using Action = std::function<QString(AppState &)>;
 
-void TestScaleSend::commandLists_data()
+// Each command's calls of the component ("~" marks a hidden call) and the
+// department each scale selection was asked for.
+void TestScaleSend::commandLists()
 {
-    QTest::addColumn<QString>("setup"); // SQL run first ("" none)
-    QTest::addColumn<Action>("action");
-    QTest::addColumn<QList<QStringList>>("scales");
-    QTest::addColumn<QList<MsgResult>>("answers");
-    QTest::addColumn<QString>("expected"); // method:list, one per call; ~ marks a hidden call
-    QTest::addColumn<QVector<int>>("asked"); // m_iDeptID of each scale selection
-
     using K = NodeContext::Kind;
     const QStringList sect1 = {"127.0.0.11", "127.0.0.12", "127.0.0.13"}, sect2 = {"127.0.0.21", "127.0.0.22"};
     auto node = [](K k, int dept = 0, int mg = 0) { return NodeContext{k, dept, mg}; };
@@ -178,89 +181,74 @@ void TestScaleSend::commandLists_data()
     auto sync = [](NodeContext n) { return Action([n](AppState &st) { return SyncCommand(st, n); }); };
     const auto hier = [](const QString &list, const QString &plu) { return "~WRFDEPT:" + list + "|~WRFMG:" + list + "|" + plu + ":" + list; };
     const QString store = Lines(sect1, ",2,3,4,97") + Lines(sect2, ",1,2,97");
-
-    QTest::newRow("139 store: in-use scales, their sections' departments")
-        << "" << byDept(node(K::Store)) << QList<QStringList>{} << QList<MsgResult>{} << hier(store, "WRFPLUByDept") << QVector<int>{};
-    QTest::newRow("139 store: a section without departments has no line")
-        << "delete from DEPT_SECT where SECT_No=2" << byDept(node(K::Store)) << QList<QStringList>{} << QList<MsgResult>{}
-        << hier(Lines(sect1, ",2,3,4,97"), "WRFPLUByDept") << QVector<int>{};
-    QTest::newRow("139 department") << "" << byDept(node(K::Department, 1)) << QList<QStringList>{} << QList<MsgResult>{}
-                                    << hier(Lines(sect2, ",1"), "WRFPLUByDept") << QVector<int>{};
-    QTest::newRow("139 department without in-use scales sends nothing")
-        << "update SCALE set SC_Used=0 where SECT_No=2" << byDept(node(K::Department, 1)) << QList<QStringList>{}
-        << QList<MsgResult>{} << "" << QVector<int>{};
-    QTest::newRow("139 main group") << "" << byDept(node(K::MainGroup, 3, 303)) << QList<QStringList>{} << QList<MsgResult>{}
-                                    << hier(Lines(sect1, "{303}"), "WRFPLU") << QVector<int>{};
-    QTest::newRow("140 store") << "" << byScale(node(K::Store)) << QList<QStringList>{{"192.168.1.25"}} << QList<MsgResult>{}
-                               << hier("192.168.1.25,2025\r\n", "WRFALLPLU") << QVector<int>{-1};
-    QTest::newRow("140 department: its PLUs alone") << "" << byScale(node(K::Department, 2)) << QList<QStringList>{{"127.0.0.21"}}
-                                                    << QList<MsgResult>{} << "WRFPLUByDept:" + Lines({"127.0.0.21"}, ",2") << QVector<int>{2};
-    QTest::newRow("140 empty main group still sends")
-        << "delete from PLU where PLU_MG=303" << byScale(node(K::MainGroup, 3, 303)) << QList<QStringList>{{"127.0.0.11"}}
-        << QList<MsgResult>{} << hier(Lines({"127.0.0.11"}, ""), "WRFPLU") << QVector<int>{3};
-    QTest::newRow("140 cancelled") << "" << byScale(node(K::Store)) << QList<QStringList>{} << QList<MsgResult>{} << "" << QVector<int>{-1};
-    QTest::newRow("141 No asks for no scale")
-        << "" << Action(DeleteAllByScaleCommand) << QList<QStringList>{{"127.0.0.11"}} << QList<MsgResult>{MsgResult::No} << "" << QVector<int>{};
-    QTest::newRow("141 Yes") << "" << Action(DeleteAllByScaleCommand) << QList<QStringList>{{"127.0.0.11", "127.0.0.12"}}
-                             << QList<MsgResult>{MsgResult::Yes} << "DELFPLU:" + Lines(sect1.mid(0, 2), "") << QVector<int>{-1};
-    QTest::newRow("631 department items are departments") << "" << sync(node(K::Department, 4)) << QList<QStringList>{{"127.0.0.13"}}
-                                                           << QList<MsgResult>{} << "SyncDepts:" + Lines({"127.0.0.13"}, ",4") << QVector<int>{4};
-    QTest::newRow("631 main group") << "" << sync(node(K::MainGroup, 3, 303)) << QList<QStringList>{{"127.0.0.13"}} << QList<MsgResult>{}
-                                    << "SyncPlus:" + Lines({"127.0.0.13"}, "{303}") << QVector<int>{3};
-    QTest::newRow("631 empty main group is no whole-scale sync")
-        << "delete from PLU where PLU_MG=303" << sync(node(K::MainGroup, 3, 303)) << QList<QStringList>{{"127.0.0.13"}}
-        << QList<MsgResult>{} << "" << QVector<int>{};
     // A dairy PLU (department 3, section 1) and a fruit PLU (department 1, section 2).
     const Action pane = [](AppState &st) {
         return SendSelectedByDept(st, {{SqlScalar(st, "select min(PLU_No) from PLU where PLU_MG=301").toInt(), 301},
                                        {SqlScalar(st, "select min(PLU_No) from PLU where PLU_MG=101").toInt(), 101}});
     };
-    QTest::newRow("pane by department: each PLU to its sections")
-        << "" << pane << QList<QStringList>{} << QList<MsgResult>{}
-        << "WRFPLU:" + Lines(sect1, "{min301}") + Lines(sect2, "{min101}") << QVector<int>{};
-    QTest::newRow("pane by department without sections") << "delete from SCALE_SECT" << pane << QList<QStringList>{}
-                                                          << QList<MsgResult>{} << "" << QVector<int>{};
-    QTest::newRow("pane delete answered No")
-        << "" << Action([](AppState &st) { return DeleteSelectedByScale(st, {5}); }) << QList<QStringList>{{"127.0.0.11"}}
-        << QList<MsgResult>{MsgResult::No} << "" << QVector<int>{};
-    QTest::newRow("upload 0 or blank sends nothing")
-        << "" << Action([](AppState &st) { return UploadPlu(st, "0") + UploadPlu(st, " "); })
-        << QList<QStringList>{{"127.0.0.11"}, {"127.0.0.11"}} << QList<MsgResult>{} << "" << QVector<int>{-1, -1};
-}
-
-void TestScaleSend::commandLists()
-{
-    QFETCH(QString, setup);
-    QFETCH(Action, action);
-    QFETCH(QList<QStringList>, scales);
-    QFETCH(QList<MsgResult>, answers);
-    QFETCH(QString, expected);
-    QFETCH(QVector<int>, asked);
-    TestDataRoot root;
-    std::unique_ptr<AppState> st = root.loadedState();
-    QVERIFY(st);
-    RecordingScaleComm comm;
-    st->scaleComm = &comm;
-    if (!setup.isEmpty())
-        QVERIFY(QueryKorvoDB(*st, setup));
-    expected.replace("{303}", Items(*st, "PLU_MG=303"));
-    expected.replace("{min301}", "," + SqlScalar(*st, "select min(PLU_No) from PLU where PLU_MG=301"));
-    expected.replace("{min101}", "," + SqlScalar(*st, "select min(PLU_No) from PLU where PLU_MG=101"));
-    root.ui.scaleAnswers = scales;
-    root.ui.answers = {answers.begin(), answers.end()};
-
-    action(*st);
-    QStringList got;
-    for (const auto &c : comm.calls) {
-        QString name = CommMethodName(c.method);
-        if (c.method == CommMethod::Sync)
-            name = c.items == SyncItems::Plus ? "SyncPlus" : "SyncDepts";
-        got << (c.showProgress ? "" : "~") + name + ":" + c.list;
+    const QString noPlu303 = "delete from PLU where PLU_MG=303";
+    const QStringList s11 = {"127.0.0.11"}, s13 = {"127.0.0.13"};
+    const struct {
+        const char *name;
+        QString setup; // SQL run first
+        Action action;
+        QList<QStringList> scales;
+        QList<MsgResult> answers;
+        QString expected;
+        QVector<int> asked;
+    } cases[] = {
+        {"139 store: in-use scales, their sections' departments", "", byDept(node(K::Store)), {}, {}, hier(store, "WRFPLUByDept"), {}},
+        {"139 store: a section without departments has no line", "delete from DEPT_SECT where SECT_No=2",
+         byDept(node(K::Store)), {}, {}, hier(Lines(sect1, ",2,3,4,97"), "WRFPLUByDept"), {}},
+        {"139 department", "", byDept(node(K::Department, 1)), {}, {}, hier(Lines(sect2, ",1"), "WRFPLUByDept"), {}},
+        {"139 department without in-use scales sends nothing", "update SCALE set SC_Used=0 where SECT_No=2",
+         byDept(node(K::Department, 1)), {}, {}, "", {}},
+        {"139 main group", "", byDept(node(K::MainGroup, 3, 303)), {}, {}, hier(Lines(sect1, "{303}"), "WRFPLU"), {}},
+        {"140 store", "", byScale(node(K::Store)), {{"192.168.1.25"}}, {}, hier("192.168.1.25,2025\r\n", "WRFALLPLU"), {-1}},
+        {"140 department: its PLUs alone", "", byScale(node(K::Department, 2)), {{"127.0.0.21"}}, {},
+         "WRFPLUByDept:" + Lines({"127.0.0.21"}, ",2"), {2}},
+        {"140 empty main group still sends", noPlu303, byScale(node(K::MainGroup, 3, 303)), {s11}, {},
+         hier(Lines(s11, ""), "WRFPLU"), {3}},
+        {"140 cancelled", "", byScale(node(K::Store)), {}, {}, "", {-1}},
+        {"141 No asks for no scale", "", Action(DeleteAllByScaleCommand), {s11}, {MsgResult::No}, "", {}},
+        {"141 Yes", "", Action(DeleteAllByScaleCommand), {{"127.0.0.11", "127.0.0.12"}}, {MsgResult::Yes},
+         "DELFPLU:" + Lines(sect1.mid(0, 2), ""), {-1}},
+        {"631 department items are departments", "", sync(node(K::Department, 4)), {s13}, {}, "SyncDepts:" + Lines(s13, ",4"), {4}},
+        {"631 main group", "", sync(node(K::MainGroup, 3, 303)), {s13}, {}, "SyncPlus:" + Lines(s13, "{303}"), {3}},
+        {"631 empty main group is no whole-scale sync", noPlu303, sync(node(K::MainGroup, 3, 303)), {s13}, {}, "", {}},
+        {"pane by department: each PLU to its sections", "", pane, {}, {},
+         "WRFPLU:" + Lines(sect1, "{min301}") + Lines(sect2, "{min101}"), {}},
+        {"pane by department without sections", "delete from SCALE_SECT", pane, {}, {}, "", {}},
+        {"pane delete answered No", "", [](AppState &st) { return DeleteSelectedByScale(st, {5}); }, {s11}, {MsgResult::No}, "", {}},
+        {"upload 0 or blank sends nothing", "", [](AppState &st) { return UploadPlu(st, "0") + UploadPlu(st, " "); },
+         {s11, s11}, {}, "", {-1, -1}},
+    };
+    for (const auto &c : cases) {
+        TestDataRoot root;
+        std::unique_ptr<AppState> st = root.loadedState();
+        QVERIFY(st);
+        RecordingScaleComm comm;
+        st->scaleComm = &comm;
+        QVERIFY(c.setup.isEmpty() || QueryKorvoDB(*st, c.setup));
+        QString expected = c.expected;
+        expected.replace("{303}", Items(*st, "PLU_MG=303"));
+        expected.replace("{min301}", "," + SqlScalar(*st, "select min(PLU_No) from PLU where PLU_MG=301"));
+        expected.replace("{min101}", "," + SqlScalar(*st, "select min(PLU_No) from PLU where PLU_MG=101"));
+        root.ui.scaleAnswers = c.scales;
+        root.ui.answers = {c.answers.begin(), c.answers.end()};
+        c.action(*st);
+        QStringList got;
+        for (const auto &call : comm.calls) {
+            QString name = CommMethodName(call.method);
+            if (call.method == CommMethod::Sync)
+                name = call.items == SyncItems::Plus ? "SyncPlus" : "SyncDepts";
+            got << (call.showProgress ? "" : "~") + name + ":" + call.list;
+        }
+        QVERIFY2(got.join('|') == expected, qPrintable(QString(c.name) + ": " + got.join('|')));
+        QVERIFY2(root.ui.scaleDepts == c.asked, c.name);
+        for (const ShownMessage &m : std::as_const(root.ui.messages))
+            QVERIFY2(m.defaultButton == MsgResult::No, c.name);
     }
-    QCOMPARE(got.join('|'), expected);
-    QCOMPARE(root.ui.scaleDepts, asked);
-    for (const ShownMessage &m : std::as_const(root.ui.messages))
-        QCOMPARE(m.defaultButton, MsgResult::No);
 }
 
 void TestScaleSend::selectionDialog()
@@ -362,7 +350,6 @@ void TestScaleSend::configurationDialog()
     QCOMPARE(root.ui.scaleAnswers.size(), 1);
 }
 
-QTEST_MAIN(TestScaleSend)
 void TestScaleSend::refusedWhileBusy()
 {
     // The window stays usable while a transfer runs; a second one is refused aloud.
@@ -381,4 +368,205 @@ void TestScaleSend::refusedWhileBusy()
     comm.cancel();
 }
 
+void TestScaleSend::receiveWindow()
+{
+    // Two simulated scales: 127.0.0.11 holds every PLU, 127.0.0.12 the
+    // cheeses; on 127.0.0.11 PLU 1 gets a new price "on the scale".
+    TestDataRoot root;
+    SimProcess sim;
+    QVERIFY(sim.start({"--listen", "127.0.0.11", "--listen", "127.0.0.12", "--store", root.path() + "sim"}));
+    QVERIFY(UseScalePort(root.iniPath(), sim.port()));
+    Session s(root);
+    QVERIFY(s.ok() && s.show());
+    AppState &state = *s.state;
+    state.settings.PLUPageSize = 10;
+    qint32 last = 0;
+    QVERIFY(CreatePLUData(state, "ALL", last).failedPlus.isEmpty());
+    const QStringList cheeses = SqlColumn(state, "select PLU_No from PLU where PLU_MG=301");
+    QVector<qint64> cheeseNos;
+    for (const QString &n : cheeses)
+        cheeseNos << n.toLongLong();
+    QVERIFY(state.scaleComm->WRFALLPLU(ScaleListLine("127.0.0.11")).ok());
+    QVERIFY(state.scaleComm->WRFPLU(ScaleListLine("127.0.0.12", cheeseNos)).ok());
+    QProcess edit;
+    edit.start(SimProcess::binary(), {"edit", "--store", root.path() + "sim", "--scale", "127.0.0.11", "--plu", "1",
+                                      "--price", "0.99", "--data-root", root.path()});
+    QVERIFY(edit.waitForFinished(20000) && edit.exitCode() == 0);
+    const int all = SqlCount(state, "PLU") + cheeses.size(), cheese = cheeses.size();
+    QVERIFY(cheese > 5);
+
+    s.window->dispatch(cmd::ReceivePlu);
+    ReceivePluWindow *w = s.window->receiveWindow();
+    QVERIFY(w && QTest::qWaitForWindowExposed(w));
+    auto items = [](QComboBox *c) {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+        return out;
+    };
+
+    // Receive asks for the scales and reads them through the component.
+    root.ui.scaleAnswers = {{"127.0.0.12", "127.0.0.11"}};
+    Click(w->cmdReceive);
+    QCOMPARE(SqlCount(state, "RC_PLU"), all);
+    QCOMPARE(SqlScalar(state, "select group_concat(SC_IP) from RC_PLU where PLU_Compare=1"), QString("127.0.0.11"));
+    QCOMPARE(items(w->cboScale), QStringList({"-1:ALL Scale", "127.0.0.11: Counter meat",
+                                              "127.0.0.12: Counter cheese and deli"}));
+    QCOMPARE(items(w->cboMG).first(), "-1:ALL MG");
+    QVERIFY(items(w->cboMG).contains("301: Cheese"));
+    w->cboScale->setCurrentIndex(0);
+    Click(w->cmdSelect);
+
+    auto bar = [w] {
+        return w->txtPageNo->text() + "/" + w->txtPageCount->text() + (w->cmdPrevious->isEnabled() ? " prev" : "")
+             + (w->cmdNext->isEnabled() ? " next" : "");
+    };
+    auto column = [w](int c) {
+        QStringList out;
+        for (int r = 0; r < w->wndRCPLU->rowCount(); ++r)
+            out << w->wndRCPLU->rowCells(r).value(c);
+        return out;
+    };
+    QCOMPARE(bar(), QString("1/%1 next").arg((all + 9) / 10));
+    // PLU 1 differs on 127.0.0.11 and is marked there.
+    w->cboScale->setCurrentIndex(1);
+    Click(w->cmdSelect);
+    const int one = column(kNo).indexOf("1");
+    QVERIFY(one >= 0);
+    QCOMPARE(w->wndRCPLU->item(one, kNo)->background().color(), QColor(0xFF, 0xFF, 0x80));
+    QVERIFY(w->wndRCPLU->item(one + (one ? -1 : 1), kNo)->background().color() != QColor(0xFF, 0xFF, 0x80));
+    w->cboScale->setCurrentIndex(0);
+
+    // Any scale, one main group: the rows of that group from both scales.
+    w->cboMG->setCurrentIndex(w->cboMG->findText("301: Cheese"));
+    Click(w->cmdSelect);
+    QCOMPARE(column(kMg), QStringList(10, "301"));
+    QCOMPARE(bar(), QString("1/%1 next").arg((2 * cheese + 9) / 10));
+    Click(w->cmdLast);
+    QCOMPARE(column(kMg).size(), (2 * cheese - 1) % 10 + 1);
+    QCOMPARE(bar(), QString("%1/%1 prev").arg((2 * cheese + 9) / 10));
+    w->cboScale->setCurrentIndex(2);
+    Click(w->cmdSelect);
+    QCOMPARE(bar(), QString("1/%1 next").arg((cheese + 9) / 10));
+
+    // Take-over: PLU 1 gets the scale's price.
+    root.ui.messages.clear();
+    Click(w->cmdImport);
+    QCOMPARE(SqlScalar(state, "select PLU_UPrice from PLU where PLU_No=1"), "0.99");
+    QCOMPARE(root.ui.messages.size(), 1);
+    QVERIFY(root.ui.messages.first().text.endsWith(" 1"));
+
+    // Export and Update to PLU of one scale.
+    const QString path = root.path() + "cheese.csv";
+    root.ui.scaleAnswers = {{"127.0.0.12"}};
+    root.ui.fileAnswers = {path};
+    Click(w->cmdExport);
+    QCOMPARE(FileBytes(path).count("\r\n"), cheese + 1);
+    QVERIFY(QueryKorvoDB(state, "update RC_PLU set PLU_UPrice=7.25 where SC_IP='127.0.0.12'"));
+    state.settings.SetImportType = 2;
+    root.ui.scaleAnswers = {{"127.0.0.12"}};
+    Click(w->cmdUpdateToPLU);
+    QCOMPARE(SqlCount(state, "PLU where PLU_UPrice=7.25"), cheese);
+
+    Click(w->cmdExit);
+    QTRY_VERIFY(!s.window->receiveWindow());
+}
+
+// 630: the file from the open-file dialog; type 0 asks first.
+void TestScaleSend::importCommand()
+{
+    TestDataRoot root;
+    Session s(root);
+    QVERIFY(s.ok() && s.show());
+    AppState &state = *s.state;
+    const int before = SqlCount(state, "PLU");
+    const QString path = root.path() + "new.csv";
+    QVERIFY(WriteFile(path, "PLU_No,PLU_MG,PLU_UPrice,PLU_Commodity\r\n70001,1234,2,'Apple'\r\n70002,1234,3,'Pear'\r\n"));
+    state.settings.SetImportType = 0;
+
+    root.ui.fileAnswers = {path};
+    root.ui.answers = {MsgResult::No};
+    s.window->dispatch(cmd::ImportCsv);
+    QCOMPARE(SqlCount(state, "PLU"), before);
+    QCOMPARE(root.ui.messages.constLast().defaultButton, MsgResult::No);
+
+    root.ui.fileAnswers = {path};
+    root.ui.answers = {MsgResult::Yes};
+    s.window->dispatch(cmd::ImportCsv);
+    QCOMPARE(SqlCount(state, "PLU"), 2);
+    QVERIFY(s.tree()->findNode("MG1234"));
+}
+
+void TestScaleSend::progressAndFailures()
+{
+    TestDataRoot root(false);
+    auto state = root.loadedState();
+    QVERIFY(state);
+    RecordingScaleComm comm;
+    ScaleCommWindow window(*state, &comm);
+    const QString list = ScaleListLine(QStringLiteral("192.168.0.21")) + ScaleListLine(QStringLiteral("192.168.0.22"));
+
+    // Hidden and all well: nothing shows.
+    comm.HideStatusForm(true);
+    QVERIFY(comm.WRFDEPT(list).ok());
+    QVERIFY(!window.isVisible());
+    QCOMPARE(comm.calls.last().showProgress, false);
+
+    // Hidden but failing: shown, the failure listed.
+    comm.answer = [](const ScaleTarget &t, CommMethod) {
+        ScaleResult r;
+        r.state = t.scaleNo == 2022 ? ScaleResult::State::Failed : ScaleResult::State::Done;
+        r.failure = t.scaleNo == 2022 ? QStringLiteral("connection refused") : QString();
+        return r;
+    };
+    comm.HideStatusForm(true);
+    QVERIFY(!comm.WRFMG(list).ok());
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.lstScales->item(1, ScaleCommWindow::ColState)->text(), QStringLiteral("failed"));
+    QVERIFY(window.txtFailures->toPlainText().contains(QStringLiteral("Sending main groups: 192.168.0.22 2022 failed")));
+
+    // The next call (with progress) keeps the earlier failure listed.
+    comm.answer = nullptr;
+    QVERIFY(comm.WRFPLU(list).ok());
+    QCOMPARE(comm.calls.last().showProgress, true);
+    QVERIFY(window.lblStatus->text().startsWith(QStringLiteral("Sending PLUs finished: 2 of 2 scales, 0 failed")));
+    QVERIFY(window.txtFailures->toPlainText().contains(QStringLiteral("2022 failed")));
+
+    // Closing forgets; a running call shows progress and Cancel reaches the component.
+    window.close();
+    QVERIFY(window.txtFailures->toPlainText().isEmpty());
+    comm.holdOpen = true;
+    QVERIFY(comm.start(CommMethod::ReadPlu, list));
+    QVERIFY(window.isVisible());
+    QVERIFY(window.cmdCancel->isEnabled());
+    QCOMPARE(window.lstScales->item(0, ScaleCommWindow::ColProgress)->text(), QStringLiteral("1 / 2 (writing PLUs)"));
+    QTest::mouseClick(window.cmdCancel, Qt::LeftButton);
+    QCOMPARE(comm.cancels, 1);
+    QVERIFY(!window.cmdCancel->isEnabled());
+    QCOMPARE(window.lstScales->item(0, ScaleCommWindow::ColState)->text(), QStringLiteral("cancelled"));
+    QVERIFY(state->missingTexts.isEmpty());
+}
+
+void TestScaleSend::mainWindowComponent()
+{
+    TestDataRoot root(true);
+    QVERIFY(UseScalePort(root.iniPath(), 9, 1000, 0)); // nothing listens on port 9
+    Session s(root);
+    QVERIFY(s.ok());
+    QVERIFY(s.window->scaleComm());
+    QCOMPARE(s.state->scaleComm, s.window->scaleComm());
+    ScaleCommWindow *w = s.window->scaleCommWindow();
+    QVERIFY(w && !w->isVisible());
+    // An offline scale: the real component's failure reaches the window.
+    s.window->scaleComm()->HideStatusForm(true);
+    const CommCallResult r = s.window->scaleComm()->WRFALLPLU(ScaleListLine(QStringLiteral("127.0.0.61")));
+    QCOMPARE(r.scales.at(0).state, ScaleResult::State::Failed);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->lstScales->item(0, ScaleCommWindow::ColReason)->text().contains(QStringLiteral("connection refused")));
+    s.window->close();
+    s.window.reset();
+    QCOMPARE(s.state->scaleComm, nullptr);
+}
+
+QTEST_MAIN(TestScaleSend)
 #include "tst_scalesend.moc"

@@ -1,23 +1,35 @@
-// The store tree and the store, department and main-group property dialogs,
-// driven through their real widgets over the demo shop's database. What the
-// dialogs decide is the model's (manage tests); here: what the widgets show,
-// where the focus goes and how the tree follows.
+// The store tree, the store, department and main-group property dialogs,
+// the options and the restore dialogs, driven through their real widgets
+// over the demo shop's database. What the dialogs decide is the model's
+// (manage tests); here: what the widgets show, where the focus goes, how the
+// tree follows, and that the main window's commands reach them.
 
 #include "UiTestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
+#include "core/FileUtil.h"
 #include "core/IniFile.h"
+#include "core/Settings.h"
+#include "core/SettingsBackup.h"
+#include "encoding/Hierarchy.h"
+#include "encoding/RecordBuilder.h"
 #include "i18n/Language.h"
 #include "ui/Commands.h"
 #include "ui/DeptPropertyDialog.h"
 #include "ui/MainGroupPropertyDialog.h"
+#include "ui/OptionsDialog.h"
+#include "ui/RestoreSettingDialog.h"
 #include "ui/StorePropertyDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest>
 
 using namespace korvo;
@@ -77,6 +89,22 @@ QTreeWidgetItem *DragNode(StoreTreePane *tree, QTreeWidgetItem *node, const QPoi
     return lit;
 }
 
+// Every PLU's record and the stamp of its last encoding.
+QMap<qint32, QStringList> PluStamps(AppState &state)
+{
+    QMap<qint32, QStringList> out;
+    auto q = QueryKorvoDB(state, QStringLiteral("select PLU_No, ZentBinData, PLU_UPDate, PLU_UPTime from PLU"));
+    while (q && q->next())
+        out.insert(q->value(0).toInt(), {q->value(1).toString(), q->value(2).toString(), q->value(3).toString()});
+    return out;
+}
+
+QString BackupFile(AppState &state, QDate day)
+{
+    return JoinPath(JoinPath(SettingsBackupRoot(state), day.toString(QStringLiteral("yyyy-MM-dd"))),
+                    QStringLiteral("Korvo2005.INI"));
+}
+
 } // namespace
 
 class TestStoreTree : public QObject {
@@ -117,62 +145,38 @@ private slots:
     void departmentDialog()
     {
         // Adding: the model's proposals shown; the flag boxes follow the
-        // format (-1: none; 1 EAN: both; 3 EAN, FlagStat 10: flag 1 only).
+        // format; the box at fault gets the focus; what is typed is stored.
         state().settings.UseMainGroup = true;
-        const int depts = count("DEPT");
         DeptPropertyDialog dlg(state());
         dlg.setAddMode(true);
         dlg.setParentNumber(1);
         QVERIFY(ShowActive(&dlg));
-        QCOMPARE(dlg.txtNo->objectName(), QStringLiteral("txtDeptNo"));
-        QCOMPARE(dlg.lblNo->text(), text("frmDeptProperty", "lblDeptNo"));
         QCOMPARE(dlg.txtNo->text() + "/" + dlg.txtName->text(), "5/" + text("frmMain", "DefaultDept"));
         QVERIFY(!dlg.txtFlag1->isVisible() && !dlg.txtFlag2->isVisible() && !dlg.cboBarcodeFlag->isVisible());
         dlg.cboBarcodeFormat->setCurrentIndex(format(1, "EAN"));
         QVERIFY(dlg.txtFlag1->isVisible() && dlg.txtFlag2->isVisible() && dlg.cboBarcodeFlag->isVisible());
+        TypeInto(dlg.txtFlag2, "-");
+        Ok(&dlg);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(ui().messages.value(0).text, text("frmDeptProperty", "msgFlagCodeError"));
+        QCOMPARE(QApplication::focusWidget(), dlg.txtFlag2);
         dlg.cboBarcodeFormat->setCurrentIndex(format(3, "EAN"));
         QVERIFY(dlg.txtFlag1->isVisible() && !dlg.txtFlag2->isVisible() && !dlg.lblFlag2->isVisible());
-
-        // The box at fault gets the focus and its message; nothing is written.
-        dlg.cboBarcodeFormat->setCurrentIndex(format(1, "EAN"));
-        const struct {
-            QLineEdit *box;
-            const char *text, *key;
-        } cases[] = {{dlg.txtFlag2, "-", "msgFlagCodeError"}, {dlg.txtNo, "2", "msgDeptExist"}};
-        for (const auto &c : cases) {
-            const QString good = c.box->text();
-            TypeInto(c.box, c.text);
-            ui().messages.clear();
-            Ok(&dlg);
-            QVERIFY2(dlg.isVisible(), c.text);
-            QCOMPARE(ui().messages.value(0).text, text("frmDeptProperty", c.key));
-            QCOMPARE(QApplication::focusWidget(), c.box);
-            TypeInto(c.box, good);
-        }
-        QCOMPARE(count("DEPT"), depts);
-
-        // A hidden flag box is not tested; what is typed is stored as typed.
-        TypeInto(dlg.txtFlag2, "xx");
-        dlg.cboBarcodeFormat->setCurrentIndex(format(3, "EAN"));
         TypeInto(dlg.txtFlag1, "4");
         TypeInto(dlg.txtName, kInjection);
-        ui().messages.clear();
         Ok(&dlg);
         QVERIFY(!dlg.isVisible() && !dlg.cancelled());
-        QVERIFY(ui().messages.isEmpty());
         QCOMPARE(dlg.number(), 5);
-        QCOMPARE(scalar("select Flag1||'/'||BarFormat||'/'||ST_No from DEPT where DP_No=5"), QStringLiteral("4/3/1"));
-        QCOMPARE(scalar("select DP_Name from DEPT where DP_No=5"), kInjection);
+        QCOMPARE(scalar("select Flag1||'/'||BarFormat||'/'||ST_No||DP_Name from DEPT where DP_No=5"), "4/3/1" + kInjection);
 
         // Editing shows the row; Cancel writes nothing.
         DeptPropertyDialog edit(state());
         edit.setNumber(2);
         QVERIFY(ShowActive(&edit));
-        QCOMPARE(edit.txtNo->text() + "/" + edit.txtName->text(), QStringLiteral("2/Butchery"));
-        QCOMPARE(edit.txtFlag1->text() + edit.txtFlag2->text(), QStringLiteral("23"));
+        QCOMPARE(edit.txtNo->text() + "/" + edit.txtName->text() + edit.txtFlag1->text() + edit.txtFlag2->text(),
+                 QStringLiteral("2/Butchery23"));
         QCOMPARE(edit.cboBarcodeFormat->currentIndex(), format(2, "EAN"));
         QVERIFY(edit.cboLabelFormat->currentText().startsWith("3: "));
-        QVERIFY(edit.cboBarcodeFlag->currentText().startsWith("1:"));
         TypeInto(edit.txtName, "Meat");
         QTest::mouseClick(edit.cmdCancel, Qt::LeftButton);
         QVERIFY(edit.cancelled());
@@ -186,14 +190,14 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), d97.txtName);
     }
 
-    void treeFollowsTables()
+    void treeFollowsTablesAndCommands()
     {
         auto s = shownSession();
         QVERIFY(s);
         StoreTreePane *tree = s->tree();
+        MainWindow &w = *s->window;
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(Describe(tree, "Root"), QStringLiteral(">Root#1:Greenfield Market[Dept1,Dept2,Dept3,Dept4,Dept97]"));
-        QCOMPARE(Describe(tree, "Dept1"), QStringLiteral("Root>Dept1#1:Fruit and Vegetables[MG101,MG102,MG103]"));
         QCOMPARE(StoreTreePane::kindOf(tree->findNode("MG101")), NodeKind::MainGroup);
         QVERIFY(tree->findNode("Dept1")->isExpanded() && tree->storeNode()->isExpanded());
         QCOMPARE(tree->selectedNode(), tree->storeNode());
@@ -203,32 +207,18 @@ private slots:
         QVERIFY(QueryKorvoDB(state(), "insert into DEPT(DP_No,DP_Name,ST_No) values(6,'Fish',1)"));
         QVERIFY(QueryKorvoDB(state(), "insert into MG(MG_No,DP_No,MG_Name) values(601,6,'Fresh fish')"));
         QVERIFY(QueryKorvoDB(state(), "update MG set MG_Name='Stone fruit' where MG_No=101"));
-        s->window->dispatch(cmd::Refresh);
+        w.dispatch(cmd::Refresh);
         QCOMPARE(Describe(tree, "Dept6"), QStringLiteral("Root>Dept6#6:Fish[MG601]"));
         QCOMPARE(Describe(tree, "MG101"), QStringLiteral("Dept1>MG101#101:Stone fruit[]"));
         QCOMPARE(tree->selectedKind(), NodeKind::Store);
 
-        // A store without departments gets its default department at once.
-        QVERIFY(QueryKorvoDB(state(), "delete from DEPT"));
-        s->window->dispatch(cmd::Refresh);
-        QCOMPARE(ChildKeys(tree->storeNode()), QStringList({"Dept1"}));
-        QCOMPARE(tree->findNode("Dept1")->text(0), text("frmMain", "DefaultDept"));
-    }
-
-    void addAndEditThroughCommands()
-    {
-        auto s = shownSession();
-        QVERIFY(s);
-        StoreTreePane *tree = s->tree();
-        MainWindow &w = *s->window;
         // A department; with main groups on it gets none. Cancel adds nothing.
-        ClickNode(tree, tree->storeNode());
         AnswerDialog("12", "O'Neil's Deli");
         w.command(cmd::AddDept)->trigger();
         QCOMPARE(Describe(tree, "Dept12"), QStringLiteral("Root>Dept12#12:O'Neil's Deli[]"));
         OnModal<PropertyDialog>([](PropertyDialog *dlg) { QTest::mouseClick(dlg->cmdCancel, Qt::LeftButton); });
         w.dispatch(cmd::AddDept);
-        QCOMPARE(tree->storeNode()->childCount(), 6);
+        QCOMPARE(tree->storeNode()->childCount(), 7);
 
         // Main groups go into the selected department, or the department of
         // the selected main group.
@@ -273,10 +263,6 @@ private slots:
             ui().answers = {answer};
             w.dispatch(command);
         };
-        // Cancel keeps the department.
-        deleteWith("Dept3", cmd::DeleteDept, MsgResult::Cancel);
-        QVERIFY(tree->findNode("Dept3"));
-        QCOMPARE(count("PLU"), plus);
         // A later department: the one above it is selected; the first: the store.
         const int cheese = count("PLU where PLU_MG in (301,302,303)");
         deleteWith("Dept3", cmd::DeleteDept, MsgResult::Ok);
@@ -290,10 +276,8 @@ private slots:
         QCOMPARE(scalar("select DP_No from MG where MG_No=997"), QStringLiteral("97"));
         QCOMPARE(count("PLU where PLU_MG=997"), kept);
         QCOMPARE(tree->selectedNode(), tree->storeNode());
-        deleteWith("Dept97", cmd::DeleteDept, MsgResult::Ok); // protected
-        QVERIFY(tree->findNode("Dept97"));
 
-        // Main groups: the one above, or the department for the first; 997 stays.
+        // Main groups: the one above, or the department for the first.
         deleteWith("MG203", cmd::DeleteMainGroup, MsgResult::Ok);
         QCOMPARE(tree->findNode("MG203"), nullptr);
         QCOMPARE(tree->selectedNode(), tree->findNode("MG202"));
@@ -301,8 +285,6 @@ private slots:
         QCOMPARE(tree->selectedNode(), tree->findNode("Dept2"));
         QCOMPARE(ChildKeys(tree->findNode("Dept2")), QStringList({"MG202", "MG204"}));
         QCOMPARE(count("PLU where PLU_MG in (201,203)"), 0);
-        deleteWith("MG997", cmd::DeleteMainGroup, MsgResult::Ok);
-        QVERIFY(tree->findNode("MG997"));
 
         // A department command on a main group does nothing.
         deleteWith("MG997", cmd::DeleteDept, MsgResult::Ok);
@@ -404,6 +386,159 @@ private slots:
         QCOMPARE(ui().messages.value(0).text, text("frmMain", "msgMoveDFUMGWarning"));
     }
 
+
+    void optionsCancelChangesNothing()
+    {
+        const QByteArray iniBefore = FileBytes(m_root->iniPath());
+        const QStringList before = OptionValues(m_state->settings);
+        OptionsDialog d(*m_state);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        ClickMark(d.chkUseMainGroup);
+        d.txtPLUPageSize->setText("3");
+        ClickMark(d.optConvertCodepage);
+        ClickMark(d.optUpdateAll);
+        QVERIFY(d.optUpdateAll->isChecked() && d.optConvertCodepage->isChecked());
+        // OK refuses what is no whole number, says why and stays open.
+        for (QLineEdit *field : {d.txtPLUPageSize, d.txtPriceDecimalPlace}) {
+            const QString kept = field->text();
+            field->setText("abc");
+            QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+            QVERIFY(d.isVisible() && d.cancelled());
+            QCOMPARE(ui().messages.last().icon, MsgIcon::Critical);
+            QCOMPARE(field->selectedText(), QStringLiteral("abc"));
+            field->setText(kept);
+        }
+        QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+        QVERIFY(!d.isVisible() && d.cancelled() && !d.reencoded());
+        QCOMPARE(FileBytes(m_root->iniPath()), iniBefore);
+        QCOMPARE(OptionValues(m_state->settings), before);
+    }
+
+    void optionsOkWritesAndTakesEffect()
+    {
+        Session s(*m_root);
+        QVERIFY(s.ok());
+        const QMap<qint32, QStringList> stampsBefore = PluStamps(*s.state);
+        QVERIFY(!stampsBefore.isEmpty());
+        const int font = s.state->fonts.last().Font_Code;
+        bool acted = false;
+        OnModal<OptionsDialog>([&](OptionsDialog *d) {
+            acted = true;
+            ClickMark(d->chkUseMainGroup); // delivered on -> off
+            d->cboDefaultFontSize->setCurrentIndex(d->cboDefaultFontSize->count() - 1);
+            d->cboZentDoLog->setCurrentIndex(0); // TRUE
+            d->txtPLUPageSize->setText("-5");    // below 1: 10
+            d->txtPriceDecimalPlace->setText("2");
+            d->txtWeightDecimalPlace->setText("3");
+            ClickMark(d->optUpdateNoExist);
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+        });
+        s.window->dispatch(cmd::Options);
+        QVERIFY(acted);
+
+        // In force at once, and in the settings file for the next start.
+        const QStringList expected = {"UseMainGroup=0", "PLUPageSize=10", "WeightDecimalPlace=3",
+                                      "PriceDecimalPlace=2", QString("DefaultFont=%1").arg(font), "DoLog=1",
+                                      "SetLanguageCodepage=0", "LangeCodepageToConvert=0", "SetImportType=1"};
+        QCOMPARE(OptionValues(s.state->settings), expected);
+        QCOMPARE(ReadIniString("Setting", "PLUPageSize", m_root->iniPath()), QStringLiteral("10"));
+        // Nothing the records hold changed: no PLU was encoded again.
+        QCOMPARE(PluStamps(*s.state), stampsBefore);
+        QVERIFY(ui().messages.isEmpty());
+        // The tree was rebuilt at once, now without main groups.
+        QVERIFY(FirstNodeOfKind(s.tree(), NodeKind::Department));
+        QVERIFY(!FirstNodeOfKind(s.tree(), NodeKind::MainGroup));
+        QVERIFY(s.state->reportedErrors.isEmpty());
+    }
+
+    void codepageChangeReencodesEveryPlu()
+    {
+        // Converting to DOS 852 encodes every PLU again, with progress; the
+        // accented letter goes out in the new code page.
+        AppState &state = *m_state;
+        LoadMGSettings(state);
+        QVERIFY(LoadScaleBarcodeList(state));
+        const qint32 accented = SqlScalar(state, "select min(PLU_No) from PLU").toInt();
+        QVERIFY(QueryKorvoDB(state, "update PLU set PLU_Commodity='Caf" + QString(QChar(0xE9))
+                                        + " noir' where PLU_No=" + QString::number(accented)));
+        qint32 last = 0;
+        CreatePLUData(state, "ALL", last);
+        const QMap<qint32, QStringList> before = PluStamps(state);
+        state.now = [] { return QDateTime(QDate(2031, 2, 3), QTime(10, 20, 30)); };
+        ui().progressSteps = 0;
+        OptionsDialog d(state);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        ClickMark(d.optConvertCodepage);
+        d.combCodepageSelect->setCurrentIndex(0);
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        QVERIFY(d.reencoded() && !d.isVisible());
+        QVERIFY(ui().progressSteps > 0);
+        const QMap<qint32, QStringList> after = PluStamps(state);
+        QCOMPARE(after.size(), before.size());
+        for (const QStringList &stamp : after)
+            QCOMPARE(stamp.mid(1), QStringList({"2031-02-03", "10:20:30"}));
+        QVERIFY(before.value(accented).first().contains("E9"));
+        QVERIFY(after.value(accented).first() != before.value(accented).first());
+    }
+
+    void restoreFromBackupFolder()
+    {
+        Session s(*m_root); // a start prunes old backups: the folders come after it
+        QVERIFY(s.ok());
+        const QDate today = m_state->now().date();
+        const QDate yesterday = today.addDays(-1), older = today.addDays(-3);
+        const QByteArray restored = "[Setting]\r\nLanguage=Other\r\nPLUPageSize=44\r\n[ZentTCP]\r\nDoLog=True\r\n";
+        QVERIFY(WriteFile(BackupFile(*m_state, yesterday), restored));
+        QVERIFY(WriteFile(BackupFile(*m_state, older), "[Setting]\r\nPLUPageSize=3\r\n"));
+        const QByteArray iniBefore = FileBytes(m_root->iniPath());
+
+        // Newest first, as dates; nothing chosen: nothing happens; Cancel: no message.
+        OnModal<RestoreSettingDialog>([&](RestoreSettingDialog *d) {
+            QStringList shown;
+            for (int i = 0; i < d->lstSelectDate->count(); ++i)
+                shown << d->lstSelectDate->item(i)->text();
+            QStringList expected;
+            for (QDate day : {today, yesterday, older})
+                expected << QLocale().toString(day, QLocale::LongFormat);
+            QCOMPARE(shown, expected);
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+            QVERIFY(d->isVisible());
+            QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+        });
+        s.window->dispatch(cmd::RestoreSettings);
+        QVERIFY(ui().messages.isEmpty());
+
+        // A day chosen, then No: the question, nothing copied, the dialog stays.
+        ui().answers = {MsgResult::No};
+        OnModal<RestoreSettingDialog>([&](RestoreSettingDialog *d) {
+            d->lstSelectDate->setCurrentRow(1);
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+            QVERIFY(d->isVisible() && d->cancelled());
+        });
+        s.window->dispatch(cmd::RestoreSettings);
+        QCOMPARE(ui().messages.size(), 1);
+        QCOMPARE(ui().messages.first().text, GetLangString(*m_state, "frmRestoreSetting", "msgRestoreSetting"));
+        QCOMPARE(ui().messages.first().defaultButton, MsgResult::No);
+        QCOMPARE(FileBytes(m_root->iniPath()), iniBefore);
+
+        // A double-click on the day and Yes: that day's settings file is back,
+        // the running settings stay, a note tells of the next start.
+        ui().messages.clear();
+        ui().answers = {MsgResult::Yes};
+        OnModal<RestoreSettingDialog>([](RestoreSettingDialog *d) {
+            const QPoint at = d->lstSelectDate->visualItemRect(d->lstSelectDate->item(1)).center();
+            QTest::mouseClick(d->lstSelectDate->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(d->lstSelectDate->viewport(), Qt::LeftButton, {}, at);
+        });
+        s.window->dispatch(cmd::RestoreSettings);
+        QCOMPARE(ui().messages.size(), 2);
+        QCOMPARE(ui().messages.at(1).text, GetLangString(*s.state, "frmMain", "msgSettingsAvailableNextStart"));
+        QCOMPARE(FileBytes(m_root->iniPath()), restored);
+        QCOMPARE(s.state->settings.Language, QStringLiteral("English"));
+        QVERIFY(s.state->reportedErrors.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestStoreTree)
