@@ -119,8 +119,7 @@ void TestDescriptors::pluDescriptorErrors()
     QCOMPARE(f.state.enc.fieldDescs.size(), 1);
     QCOMPARE(f.state.enc.fieldDescIndex.size(), 1);
     QCOMPARE(f.state.reportedErrors.size(), 1);
-    QCOMPARE(f.state.reportedErrors.at(0).source,
-             QStringLiteral("ReadZentPLUDescFile(") + path + QStringLiteral(")"));
+    QCOMPARE(f.state.reportedErrors.at(0).source, QStringLiteral("ReadZentPLUDescFile(") + path + u')');
     QCOMPARE(f.ui.messages.size(), 1);
     QCOMPARE(f.ui.messages.at(0).title, f.state.reportedErrors.at(0).source);
 
@@ -133,8 +132,7 @@ void TestDescriptors::pluDescriptorErrors()
     QVERIFY(!ReadZentPLUDescFile(f.state, path));
     QCOMPARE(f.fields(), QStringList({"A|1|BCD|0||A|NUM", "B|1|BCD|0||B|NUM"}));
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("B")), 1);
-    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("line 3"),
-                                                               Qt::CaseInsensitive));
+    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("line 3"), Qt::CaseInsensitive));
 
     // A good file read after a bad one starts afresh.
     path = f.write(QStringLiteral("PLU.dsc"), "Z,1,BCD,0,,Z,NUM\r\n");
@@ -156,8 +154,7 @@ void TestDescriptors::missingFiles()
     QVERIFY(!ReadZentFixedDescFile(f.state, path));
     QCOMPARE(f.state.reportedErrors.size(), 3);
     QCOMPARE(f.state.reportedErrors.at(1).source, QStringLiteral("ReadZentStatFile(") + path + u')');
-    QCOMPARE(f.state.reportedErrors.at(2).source,
-             QStringLiteral("ReadZentFixedDescFile(") + path + u')');
+    QCOMPARE(f.state.reportedErrors.at(2).source, QStringLiteral("ReadZentFixedDescFile(") + path + u')');
     QCOMPARE(ReadFile(f.state, path), QString());
 }
 

@@ -520,9 +520,7 @@ void TestRecordBuilder::statusAndDiscountSteps()
     AppState &s = *f.state;
     QVERIFY(ReadZentStatFile(s, DescriptorPath(s, QStringLiteral("PLU_STATUS.dsc"))));
     QVector<StatusFlag> &flags = s.enc.statusFlags;
-    flags[0].Value = 1;
-    flags[1].Value = 1; // suppressed
-    flags[2].Value = 1;
+    flags[0].Value = flags[1].Value = flags[2].Value = 1; // flag 2 is suppressed
     QCOMPARE(CreateZentStatus(s, 0, 1), QStringLiteral("05"));
     QCOMPARE(flags[1].Value, qint16(0));
     QCOMPARE(CreateZentStatus(s, 0, 2), QStringLiteral("0005"));

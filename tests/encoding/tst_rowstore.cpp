@@ -150,10 +150,8 @@ void TestRowStore::failuresAreLeftToQtSql()
     QVERIFY(!SqliteRowStore::open(QSqlDatabase(), good, update));
 
     // No rows: nothing to hand out.
-    std::unique_ptr<SqliteRowStore> empty =
-        SqliteRowStore::open(db, QStringLiteral("select 1 where 0"), update);
-    QVERIFY(empty);
-    QVERIFY(!empty->next());
+    const std::unique_ptr<SqliteRowStore> empty = SqliteRowStore::open(db, QStringLiteral("select 1 where 0"), update);
+    QVERIFY(empty && !empty->next());
 }
 
 void TestRowStore::bothPathsStoreTheSame()
