@@ -52,12 +52,9 @@ protected:
             addresses << t.address;
         emit callStarted(method, addresses, showProgress);
         for (int i = 0; i < parsed.targets.size(); ++i) {
-            ScaleResult r;
-            if (answer) {
-                r = answer(parsed.targets.at(i), method);
-            } else {
+            ScaleResult r = answer ? answer(parsed.targets.at(i), method) : ScaleResult{};
+            if (!answer)
                 r.state = ScaleResult::State::Done;
-            }
             r.address = parsed.targets.at(i).address;
             r.scaleNo = parsed.targets.at(i).scaleNo;
             m_result.scales.push_back(r);

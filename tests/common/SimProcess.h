@@ -10,10 +10,7 @@ namespace korvo::test {
 
 class SimProcess {
 public:
-    SimProcess() = default;
-    ~SimProcess();
-    SimProcess(const SimProcess &) = delete;
-    SimProcess &operator=(const SimProcess &) = delete;
+    ~SimProcess(); // stops it
 
     static QString binary(); // beside the test programs' folder
 

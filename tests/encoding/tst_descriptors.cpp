@@ -16,24 +16,38 @@ using namespace korvo::test;
 namespace {
 
 struct DescFixture {
-    DescFixture()
-        : state(&ui)
+    explicit DescFixture(const QString &folder = QStringLiteral("Desc"))
+        : state(&ui), folder(folder)
     {
         state.setPaths(QString(), dir.path());
-        QDir(dir.path()).mkpath(QStringLiteral("Desc"));
+        QDir(dir.path()).mkpath(folder);
     }
     QString write(const QString &name, const QByteArray &content)
     {
-        const QString path = dir.path() + QStringLiteral("/Desc/") + name;
+        const QString path = dir.path() + u'/' + folder + u'/' + name;
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return {};
         f.write(content);
         return path;
     }
+    // The field table as "Name|Length|Type|Conditional|FlagColumn|Column|ImportKind".
+    QStringList fields() const
+    {
+        QStringList rows;
+        for (const FieldDescriptor &d : state.enc.fieldDescs)
+            rows << QStringList{d.Name, QString::number(d.Length), d.Type, QString::number(d.Conditional),
+                                d.FlagColumn, d.Column, d.ImportKind}.join(u'|');
+        return rows;
+    }
+    QString flagOf(const char *column)
+    {
+        return state.pluFields.at(state.pluFields.indexOf(QLatin1String(column))).StatusFlag;
+    }
     QTemporaryDir dir;
     ScriptedUi ui;
     AppState state;
+    QString folder;
 };
 
 const QByteArray kStatus = "; flags\r\n"
@@ -49,11 +63,9 @@ class TestDescriptors : public QObject {
 
 private slots:
     void lineFormat();
-    void numberReadings();
     void pluDescriptorErrors();
     void missingFiles();
     void flagSourceAndStatusValues();
-    void fixedDescriptorsReplacePluDescriptors();
     void statusFlagsLenient();
     void statusLinks();
     void folderNameWithoutCase();
@@ -62,6 +74,7 @@ private slots:
 void TestDescriptors::lineFormat()
 {
     DescFixture f;
+    // Blanks trimmed, surplus columns ignored; whole numbers rounded half to even.
     const QString path = f.write(QStringLiteral("PLU.dsc"),
                                  "; comment\r\n"
                                  "   ; indented comment\r\n"
@@ -69,37 +82,19 @@ void TestDescriptors::lineFormat()
                                  "\r\n"
                                  "  PLU_No ,  4 , BCD , 0 ,   ,  PLU_No  , NUM  \r\n"
                                  "Price,4,BCD_PRICE,1,Stat1_Unit,PLU_UPrice,NUM,extra,columns\n"
-                                 "Text,0,ASCII_TXT,-1,,PLU_Commodity,TXT");
+                                 "Text,0,ASCII_TXT,-1,,PLU_Commodity,TXT\r\n"
+                                 "A,4.5,BCD,0,,A,NUM\r\n"
+                                 "B,5.5,BCD,2.5,,B,NUM\r\n"
+                                 "C,-0.4,BCD,1e1,,C,NUM");
     QVERIFY(ReadZentPLUDescFile(f.state, path));
-    QStringList rows;
-    for (const FieldDescriptor &d : std::as_const(f.state.enc.fieldDescs))
-        rows << QStringList{d.Name, QString::number(d.Length), d.Type, QString::number(d.Conditional),
-                            d.FlagColumn, d.Column, d.ImportKind}.join(u'|');
-    QCOMPARE(rows, QStringList({"PLU_No|4|BCD|0||PLU_No|NUM", "Price|4|BCD_PRICE|1|Stat1_Unit|PLU_UPrice|NUM",
-                                "Text|0|ASCII_TXT|-1||PLU_Commodity|TXT"}));
+    QCOMPARE(f.fields(), QStringList({"PLU_No|4|BCD|0||PLU_No|NUM", "Price|4|BCD_PRICE|1|Stat1_Unit|PLU_UPrice|NUM",
+                                      "Text|0|ASCII_TXT|-1||PLU_Commodity|TXT", "A|4|BCD|0||A|NUM",
+                                      "B|6|BCD|2||B|NUM", "C|0|BCD|10||C|NUM"}));
     // Keyed upper-cased, by position.
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("PLU_NO"), -1), 0);
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("TEXT"), -1), 2);
-    QCOMPARE(f.state.enc.fieldDescIndex.size(), 3);
+    QCOMPARE(f.state.enc.fieldDescIndex.size(), 6);
     QVERIFY(f.state.reportedErrors.isEmpty());
-}
-
-void TestDescriptors::numberReadings()
-{
-    DescFixture f;
-    // Whole numbers rounded half to even.
-    const QString path = f.write(QStringLiteral("PLU.dsc"),
-                                 "A,4.5,BCD,0,,A,NUM\r\n"
-                                 "B,5.5,BCD,2.5,,B,NUM\r\n"
-                                 "C,-0.4,BCD,1e1,,C,NUM\r\n");
-    QVERIFY(ReadZentPLUDescFile(f.state, path));
-    const QVector<FieldDescriptor> &d = f.state.enc.fieldDescs;
-    QCOMPARE(d.size(), 3);
-    QCOMPARE(d[0].Length, qint16(4));
-    QCOMPARE(d[1].Length, qint16(6));
-    QCOMPARE(d[1].Conditional, qint16(2));
-    QCOMPARE(d[2].Length, qint16(0));
-    QCOMPARE(d[2].Conditional, qint16(10));
 
     // Beyond 16 bits is a read error, as is a number followed by text.
     for (const QByteArray &bad : {QByteArray("X,40000,BCD,0,,X,NUM"), QByteArray("X,4,BCD,0x,,X,NUM"),
@@ -124,8 +119,7 @@ void TestDescriptors::pluDescriptorErrors()
     QCOMPARE(f.state.enc.fieldDescs.size(), 1);
     QCOMPARE(f.state.enc.fieldDescIndex.size(), 1);
     QCOMPARE(f.state.reportedErrors.size(), 1);
-    QCOMPARE(f.state.reportedErrors.at(0).source,
-             QStringLiteral("ReadZentPLUDescFile(") + path + QStringLiteral(")"));
+    QCOMPARE(f.state.reportedErrors.at(0).source, QStringLiteral("ReadZentPLUDescFile(") + path + u')');
     QCOMPARE(f.ui.messages.size(), 1);
     QCOMPARE(f.ui.messages.at(0).title, f.state.reportedErrors.at(0).source);
 
@@ -136,11 +130,9 @@ void TestDescriptors::pluDescriptorErrors()
                    "b,2,HEX,0,,B,NUM\r\n"
                    "C,1,BCD,0,,C,NUM\r\n");
     QVERIFY(!ReadZentPLUDescFile(f.state, path));
-    QCOMPARE(f.state.enc.fieldDescs.size(), 2);
-    QCOMPARE(f.state.enc.fieldDescs.last().Name, QStringLiteral("B"));
+    QCOMPARE(f.fields(), QStringList({"A|1|BCD|0||A|NUM", "B|1|BCD|0||B|NUM"}));
     QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("B")), 1);
-    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("line 3"),
-                                                               Qt::CaseInsensitive));
+    QVERIFY(f.state.reportedErrors.last().description.contains(QStringLiteral("line 3"), Qt::CaseInsensitive));
 
     // A good file read after a bad one starts afresh.
     path = f.write(QStringLiteral("PLU.dsc"), "Z,1,BCD,0,,Z,NUM\r\n");
@@ -162,8 +154,7 @@ void TestDescriptors::missingFiles()
     QVERIFY(!ReadZentFixedDescFile(f.state, path));
     QCOMPARE(f.state.reportedErrors.size(), 3);
     QCOMPARE(f.state.reportedErrors.at(1).source, QStringLiteral("ReadZentStatFile(") + path + u')');
-    QCOMPARE(f.state.reportedErrors.at(2).source,
-             QStringLiteral("ReadZentFixedDescFile(") + path + u')');
+    QCOMPARE(f.state.reportedErrors.at(2).source, QStringLiteral("ReadZentFixedDescFile(") + path + u')');
     QCOMPARE(ReadFile(f.state, path), QString());
 }
 
@@ -171,12 +162,11 @@ void TestDescriptors::flagSourceAndStatusValues()
 {
     DescFixture f;
     QVERIFY(ReadZentStatFile(f.state, f.write(QStringLiteral("PLU_STATUS.dsc"), kStatus)));
-    QCOMPARE(GetZentStatusValue(f.state, QStringLiteral("Stat1_Unit")), qint16(1));
-    QCOMPARE(GetZentStatusValue(f.state, QStringLiteral("Stat1_Text")), qint16(1));
-    QCOMPARE(GetZentStatusValue(f.state, QStringLiteral("Reserved")), qint16(0));
     // Case-sensitive, and absent names give 0.
-    QCOMPARE(GetZentStatusValue(f.state, QStringLiteral("STAT1_UNIT")), qint16(0));
-    QCOMPARE(GetZentStatusValue(f.state, QStringLiteral("Nothing")), qint16(0));
+    QString values;
+    for (const char *name : {"Stat1_Unit", "Stat1_Text", "Reserved", "STAT1_UNIT", "Nothing"})
+        values += QString::number(GetZentStatusValue(f.state, QLatin1String(name)));
+    QCOMPARE(values, QStringLiteral("11000"));
 
     const QString path = f.write(QStringLiteral("PLU.dsc"),
                                  "Qty,2,BCD,1,Stat1_Unit,PLU_QTY,NUM\r\n"
@@ -189,23 +179,15 @@ void TestDescriptors::flagSourceAndStatusValues()
     for (const FieldDescriptor &d : std::as_const(f.state.enc.fieldDescs))
         sources << d.FlagSource;
     QCOMPARE(sources, QStringList({"1", "0", "0", "0", "0"}));
-}
 
-void TestDescriptors::fixedDescriptorsReplacePluDescriptors()
-{
-    DescFixture f;
-    ReadZentStatFile(f.state, f.write(QStringLiteral("PLU_STATUS.dsc"), kStatus));
-    QVERIFY(ReadZentPLUDescFile(f.state, f.write(QStringLiteral("PLU.dsc"),
-                                                 "PLU_No,4,BCD,0,,PLU_No,NUM\r\n"
-                                                 "Qty,2,BCD,1,Reserved,PLU_QTY,NUM\r\n")));
+    // Fixed descriptors replace the field table, their flags always on; the
+    // index still describes PLU.dsc.
     QVERIFY(ReadZentFixedDescFile(f.state, f.write(QStringLiteral("DISCOUNT.dsc"),
                                                    "Dis_Type,2,HEX,0,Reserved,Dis_Type,NUM\r\n")));
-    QCOMPARE(f.state.enc.fieldDescs.size(), 1);
-    QCOMPARE(f.state.enc.fieldDescs[0].Name, QStringLiteral("Dis_Type"));
+    QCOMPARE(f.fields(), QStringList{"Dis_Type|2|HEX|0|Reserved|Dis_Type|NUM"});
     QCOMPARE(f.state.enc.fieldDescs[0].FlagSource, QStringLiteral("1"));
-    // The index still describes PLU.dsc.
-    QCOMPARE(f.state.enc.fieldDescIndex.size(), 2);
-    QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("QTY")), 1);
+    QCOMPARE(f.state.enc.fieldDescIndex.size(), 5);
+    QCOMPARE(f.state.enc.fieldDescIndex.value(QStringLiteral("QTY2")), 1);
 }
 
 void TestDescriptors::statusFlagsLenient()
@@ -219,17 +201,10 @@ void TestDescriptors::statusFlagsLenient()
                                  "E,1,\r\n"
                                  "F,1,,0\r\n");
     QVERIFY(!ReadZentStatFile(f.state, path));
-    const QVector<StatusFlag> &s = f.state.enc.statusFlags;
-    QCOMPARE(s.size(), 4);
-    QCOMPARE(s[0].Source, qint16(1));
-    QCOMPARE(s[1].Source, qint16(1));
-    QCOMPARE(s[1].Suppress, qint16(1));
-    QCOMPARE(s[2].Source, qint16(0));
-    QCOMPARE(s[2].Suppress, qint16(0));
-    QCOMPARE(s[3].Source, qint16(2));
-    QCOMPARE(s[3].Suppress, qint16(1));
-    for (const StatusFlag &flag : s)
-        QCOMPARE(flag.Value, qint16(0));
+    QStringList flags; // name, source, suppress, value
+    for (const StatusFlag &s : std::as_const(f.state.enc.statusFlags))
+        flags << QStringLiteral("%1 %2 %3 %4").arg(s.Name).arg(s.Source).arg(s.Suppress).arg(s.Value);
+    QCOMPARE(flags, QStringList({"A 1 0 0", "B 1 1 0", "C 0 0 0", "D 2 1 0"}));
     QCOMPARE(f.state.reportedErrors.size(), 1);
 }
 
@@ -248,16 +223,11 @@ void TestDescriptors::statusLinks()
     f.state.pluFields.at(f.state.pluFields.indexOf(QStringLiteral("PLU_Image2"))).StatusFlag =
         QStringLiteral("stale");
     LinkStatusFlagsToFields(f.state);
-    auto flagOf = [&](const char *name) {
-        return f.state.pluFields.at(f.state.pluFields.indexOf(QLatin1String(name))).StatusFlag;
-    };
-    QCOMPARE(flagOf("PLU_LBFormat1"), QStringLiteral("Stat1_Label"));
-    QCOMPARE(flagOf("PLU_LBFormat2"), QStringLiteral("Stat1_Label"));
-    QCOMPARE(flagOf("PLU_2NDPrice"), QStringLiteral("Stat2_Price"));
-    QCOMPARE(flagOf("PLU_Tare"), QStringLiteral("Stat2_Other"));
-    QCOMPARE(flagOf("PLU_Commodity"), QString());
-    QCOMPARE(flagOf("PLU_Image1"), QString());
-    QCOMPARE(flagOf("PLU_Image2"), QString());
+    QStringList links;
+    for (const char *column : {"PLU_LBFormat1", "PLU_LBFormat2", "PLU_2NDPrice", "PLU_Tare", "PLU_Commodity",
+                               "PLU_Image1", "PLU_Image2"})
+        links << f.flagOf(column);
+    QCOMPARE(links, QStringList({"Stat1_Label", "Stat1_Label", "Stat2_Price", "Stat2_Other", "", "", ""}));
     QVERIFY(f.state.reportedErrors.isEmpty());
 
     QCOMPARE(ReadFile(f.state, DescriptorPath(f.state, QStringLiteral("PLU_STATUS.dsc"))).left(36),
@@ -266,30 +236,22 @@ void TestDescriptors::statusLinks()
     // A missing file links nothing and says why, once.
     QVERIFY(QFile::remove(DescriptorPath(f.state, QStringLiteral("PLU_STATUS.dsc"))));
     LinkStatusFlagsToFields(f.state);
-    QCOMPARE(flagOf("PLU_LBFormat1"), QString());
+    QCOMPARE(f.flagOf("PLU_LBFormat1"), QString());
     QCOMPARE(f.state.reportedErrors.size(), 1);
     QCOMPARE(f.state.reportedErrors.at(0).source, QStringLiteral("LinkStatusFlagsToFields"));
 }
 
 void TestDescriptors::folderNameWithoutCase()
 {
-    QTemporaryDir dir;
-    ScriptedUi ui;
-    AppState state(&ui);
-    state.setPaths(QString(), dir.path());
-    QDir(dir.path()).mkpath(QStringLiteral("desc"));
-    QFile file(dir.path() + QStringLiteral("/desc/plu_status.DSC"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("Stat1_Unit,1,PLU_QTY,0\r\n");
-    file.close();
-    QCOMPARE(DescriptorPath(state, QStringLiteral("PLU_STATUS.dsc")), file.fileName());
+    DescFixture f(QStringLiteral("desc"));
+    const QString path = f.write(QStringLiteral("plu_status.DSC"), "Stat1_Unit,1,PLU_QTY,0\r\n");
+    QCOMPARE(DescriptorPath(f.state, QStringLiteral("PLU_STATUS.dsc")), path);
     // A path spelt with another case than the folder's is found as well.
-    QVERIFY(ReadZentStatFile(state, state.dataPath + QStringLiteral("Desc/PLU_STATUS.dsc")));
-    QCOMPARE(state.enc.statusFlags.size(), 1);
-    state.pluFields.reset();
-    LinkStatusFlagsToFields(state);
-    QCOMPARE(state.pluFields.at(state.pluFields.indexOf(QStringLiteral("PLU_QTY"))).StatusFlag,
-             QStringLiteral("Stat1_Unit"));
+    QVERIFY(ReadZentStatFile(f.state, f.state.dataPath + QStringLiteral("Desc/PLU_STATUS.dsc")));
+    QCOMPARE(f.state.enc.statusFlags.size(), 1);
+    f.state.pluFields.reset();
+    LinkStatusFlagsToFields(f.state);
+    QCOMPARE(f.flagOf("PLU_QTY"), QStringLiteral("Stat1_Unit"));
 }
 
 QTEST_GUILESS_MAIN(TestDescriptors)

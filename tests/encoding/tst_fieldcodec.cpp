@@ -57,11 +57,8 @@ private slots:
     void failureSourcesAndReports();
     void multiLineTexts();
     void recordLength();
-    void centralEuropeanConversion();
-    void cyrillicConversion();
-    void doubleByteCodepage();
-    void iranSystemConversion();
-    void unmappableCharacters();
+    void codePages_data();
+    void codePages();
     void storedValuesAndTextsAgree();
 };
 
@@ -170,23 +167,20 @@ void TestFieldCodec::failureSourcesAndReports()
 void TestFieldCodec::multiLineTexts()
 {
     CodecFixture f;
-    QCOMPARE(CVSTxtData(f.state, QStringLiteral("AB\rC"), QStringLiteral("3,5")),
-             QStringLiteral("030241420D0501430C"));
-    // An empty text is one line holding a NUL byte.
-    QCOMPARE(CVSTxtData(f.state, QString(), QStringLiteral("7")), QStringLiteral("0701000C"));
-    QCOMPARE(CVSTxtData(f.state, QString(), QString()), QStringLiteral("0001000C"));
-    // Missing fonts are 0, surplus fonts are ignored.
-    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A\rB\rC"), QStringLiteral("2")),
-             QStringLiteral("0201410D0001420D0001430C"));
-    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A"), QStringLiteral("4,5,6")),
-             QStringLiteral("0401410C"));
-    // Font 123 is cut to its first two figures: 12.
-    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A"), QStringLiteral("123")),
-             QStringLiteral("0C01410C"));
-    // A line feed is a text byte; only CR separates lines. An empty line
-    // between two has no bytes.
-    QCOMPARE(CVSTxtData(f.state, QStringLiteral("A\nB\r\rC"), QStringLiteral("1,1,1")),
-             QStringLiteral("0103410A420D01000D0101430C"));
+    const struct {
+        const char *text, *fonts, *hex;
+    } cases[] = {
+        {"AB\rC", "3,5", "030241420D0501430C"},
+        // An empty text is one line holding a NUL byte.
+        {"", "7", "0701000C"}, {"", "", "0001000C"},
+        // Missing fonts are 0, surplus fonts are ignored, font 123 is cut to 12.
+        {"A\rB\rC", "2", "0201410D0001420D0001430C"}, {"A", "4,5,6", "0401410C"}, {"A", "123", "0C01410C"},
+        // A line feed is a text byte; only CR separates lines. An empty line
+        // between two has no bytes.
+        {"A\nB\r\rC", "1,1,1", "0103410A420D01000D0101430C"},
+    };
+    for (const auto &c : cases)
+        QCOMPARE(CVSTxtData(f.state, QLatin1String(c.text), QLatin1String(c.fonts)), QLatin1String(c.hex));
     QVERIFY(f.state.reportedErrors.isEmpty());
 }
 
@@ -204,98 +198,65 @@ void TestFieldCodec::recordLength()
     QVERIFY(f.state.reportedErrors.last().source.startsWith(QStringLiteral("LenData (AAAA")));
 }
 
-void TestFieldCodec::centralEuropeanConversion()
+void TestFieldCodec::codePages_data()
 {
-    CodecFixture f;
-    f.state.settings.Codepage = QStringLiteral("windows-1250");
-    // Without conversion the Windows bytes go out as they are.
-    const QString lj(QChar(0x013E)); // byte 190 in windows-1250
-    const QString capitalLj(QChar(0x013D)); // byte 188
-    QCOMPARE(AsciiToHex(f.state, lj + capitalLj), QStringLiteral("BEBC"));
+    QTest::addColumn<QString>("codepage"); // the settings' Codepage; empty: the default
+    QTest::addColumn<int>("convert");      // LangeCodepageToConvert; -1: no conversion
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("type"); // a record field of length 3; empty: AsciiToHex alone
+    QTest::addColumn<QString>("hex");  // empty: refused
+    QTest::addColumn<int>("reports");
 
-    f.state.settings.SetLanguageCodepage = 1;
-    f.state.settings.LangeCodepageToConvert = 0;
-    QCOMPARE(AsciiToHex(f.state, lj), QStringLiteral("95"));        // 190 -> 149
-    QCOMPARE(AsciiToHex(f.state, capitalLj), QStringLiteral("20")); // 188 -> blank
-    // "Čas" in DOS 852: Č is 0xAC; bytes below 128 never change.
-    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u010Cas")), QStringLiteral("AC6173"));
-    // The conversion reaches the record fields.
-    QCOMPARE(f.code(QStringLiteral("\u010C"), 2, QStringLiteral("ASCII")), QStringLiteral("AC00"));
-
-    // Another LangeCodepageToConvert value sends the code unchanged.
-    f.state.settings.LangeCodepageToConvert = 7;
-    QCOMPARE(AsciiToHex(f.state, lj), QStringLiteral("BE"));
-    QVERIFY(f.state.reportedErrors.isEmpty());
-}
-
-void TestFieldCodec::cyrillicConversion()
-{
-    CodecFixture f;
-    f.state.settings.Codepage = QStringLiteral("windows-1251");
-    const QString word = QStringLiteral("\u041C\u0438\u0440 1"); // "Мир 1"
-    QCOMPARE(AsciiToHex(f.state, word), QStringLiteral("CCE8F02031"));
+    const QString lj(QChar(0x013E)), capitalLj(QChar(0x013D)), zhong(QChar(0x4E2D)); // lj 190, Lj 188 in 1250
+    const QString word = QStringLiteral("\u041C\u0438\u0440 1"), salam = QStringLiteral("\u0633\u0644\u0627\u0645");
+    QTest::newRow("1250 bytes as they are") << "windows-1250" << -1 << lj + capitalLj << "" << "BEBC" << 0;
+    QTest::newRow("1250 to DOS 852") << "windows-1250" << 0 << lj << "" << "95" << 0;
+    QTest::newRow("852 has no code: blank") << "windows-1250" << 0 << capitalLj << "" << "20" << 0;
+    QTest::newRow("852, below 128 unchanged") << "windows-1250" << 0 << "\u010Cas" << "" << "AC6173" << 0;
+    QTest::newRow("852 in a record field") << "windows-1250" << 0 << "\u010C" << "ASCII" << "AC0000" << 0;
+    QTest::newRow("unknown conversion: unchanged") << "windows-1250" << 7 << lj << "" << "BE" << 0;
+    QTest::newRow("1251") << "windows-1251" << -1 << word << "" << "CCE8F02031" << 0;
     // The conversion reads texts in its own source page, not in Codepage.
-    f.state.settings.Codepage = QStringLiteral("windows-1252");
-    f.state.settings.SetLanguageCodepage = 1;
-    f.state.settings.LangeCodepageToConvert = 1;
-    // DOS 866: М 0x8C, и 0xA8, р 0xE0.
-    QCOMPARE(AsciiToHex(f.state, word), QStringLiteral("8CA8E02031"));
-    QCOMPARE(CVSTxtData(f.state, word, QStringLiteral("2")), QStringLiteral("02058CA8E020310C"));
-    // No-break space (160) is a blank.
-    QCOMPARE(AsciiToHex(f.state, QString(QChar(0x00A0))), QStringLiteral("20"));
+    QTest::newRow("1251 to DOS 866") << "windows-1252" << 1 << word << "" << "8CA8E02031" << 0;
+    QTest::newRow("866 in a text field") << "windows-1252" << 1 << word << "ASCII_TXT" << "00058CA8E020310C" << 0;
+    QTest::newRow("866 no-break space blank") << "windows-1252" << 1 << "\u00A0" << "" << "20" << 0;
+    QTest::newRow("GBK lead byte first") << "GBK" << -1 << "A" + zhong << "" << "41D6D0" << 0;
+    QTest::newRow("GBK text count in bytes") << "GBK" << -1 << zhong + zhong << "ASCII_NOFONT" << "04D6D0D6D0" << 0;
+    QTest::newRow("GBK too long") << "GBK" << -1 << zhong + zhong << "ASCII" << "" << 1;
+    // 1250 has no 中, and its euro sign 0x80 has no DOS 852 code.
+    QTest::newRow("table's source page, not GBK") << "GBK" << 0 << "\u20AC" + zhong + "B" << "" << "203F42" << 1;
+    // Initial form A8, lam-alef ligature F2, isolated meem F4, in the
+    // device's left-to-right order; Latin letters stay ASCII.
+    QTest::newRow("Iran System") << "" << 2 << salam << "" << "F4F2A8" << 0;
+    QTest::newRow("Iran System Latin") << "" << 2 << "AB" << "" << "4142" << 0;
+    QTest::newRow("Farsi without conversion") << "" << -1 << salam << "" << "3F3F3F3F" << 4;
+    // Reported once per character and run, not dropped silently; a "?"
+    // keeps the field's width.
+    QTest::newRow("unmappable") << "windows-1252" << -1 << "a" + zhong + "b" + zhong << "" << "613F623F" << 1;
+    QTest::newRow("unmappable in a field") << "windows-1252" << -1 << zhong + zhong << "ASCII" << "3F3F00" << 1;
 }
 
-void TestFieldCodec::doubleByteCodepage()
+void TestFieldCodec::codePages()
 {
+    QFETCH(QString, codepage);
+    QFETCH(int, convert);
+    QFETCH(QString, text);
+    QFETCH(QString, type);
+    QFETCH(int, reports);
     CodecFixture f;
-    f.state.settings.Codepage = QStringLiteral("GBK");
-    const QString zhong(QChar(0x4E2D)); // 中: D6 D0 in GBK, lead byte first
-    QCOMPARE(AsciiToHex(f.state, QStringLiteral("A") + zhong), QStringLiteral("41D6D0"));
-    // The text byte count counts bytes, not characters.
-    QCOMPARE(f.code(zhong + zhong, 1, QStringLiteral("ASCII_NOFONT")), QStringLiteral("04D6D0D6D0"));
-    bool failed = false;
-    f.code(zhong + zhong + zhong, 5, QStringLiteral("ASCII"), &failed);
-    QVERIFY(failed);
-
-    // With a table conversion on, texts are written in the table's own
-    // source code page whatever Codepage says: windows-1250 has no 中, and
-    // its euro sign 0x80 has no DOS 852 code.
-    f.state.settings.SetLanguageCodepage = 1;
-    f.state.settings.LangeCodepageToConvert = 0;
-    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u20AC") + zhong + QStringLiteral("B")),
-             QStringLiteral("203F42"));
-}
-
-void TestFieldCodec::iranSystemConversion()
-{
-    CodecFixture f;
-    const QString salam = QStringLiteral("\u0633\u0644\u0627\u0645"); // سلام
-    f.state.settings.SetLanguageCodepage = 1;
-    f.state.settings.LangeCodepageToConvert = 2;
-    // Seen before a joining letter (initial form A8), the lam-alef ligature
-    // F2, meem after a non-joining letter (isolated F4); the bytes go out as
-    // the converter gives them, in the device's left-to-right order.
-    QCOMPARE(AsciiToHex(f.state, salam), QStringLiteral("F4F2A8"));
-    // Latin letters and digits of a mixed text stay ASCII.
-    QVERIFY(AsciiToHex(f.state, QStringLiteral("AB")) == QStringLiteral("4142"));
-    // Without the Farsi setting the system code page cannot hold the word.
-    f.state.settings.SetLanguageCodepage = 0;
-    QCOMPARE(AsciiToHex(f.state, salam), QStringLiteral("3F3F3F3F"));
-}
-
-void TestFieldCodec::unmappableCharacters()
-{
-    CodecFixture f;
-    f.state.settings.Codepage = QStringLiteral("windows-1252");
-    const QString text = QStringLiteral("a\u4E2Db\u4E2D");
-    QCOMPARE(AsciiToHex(f.state, text), QStringLiteral("613F623F"));
-    // Reported once per character and run, not dropped silently.
-    QCOMPARE(f.state.reportedErrors.size(), 1);
-    QVERIFY(f.state.reportedErrors.at(0).source.startsWith(QStringLiteral("AsciiToHex (")));
-    QCOMPARE(AsciiToHex(f.state, QStringLiteral("\u4E2D")), QStringLiteral("3F"));
-    QCOMPARE(f.state.reportedErrors.size(), 1);
-    // A "?" keeps the field's width, so the record stays well-formed.
-    QCOMPARE(f.code(QStringLiteral("\u4E2D\u4E2D"), 3, QStringLiteral("ASCII")), QStringLiteral("3F3F00"));
+    if (!codepage.isEmpty())
+        f.state.settings.Codepage = codepage;
+    f.state.settings.SetLanguageCodepage = convert >= 0;
+    f.state.settings.LangeCodepageToConvert = qint16(std::max(convert, 0));
+    const QString hex = type.isEmpty() ? AsciiToHex(f.state, text) : f.code(text, 3, type);
+    QTEST(hex, "hex");
+    QCOMPARE(f.state.reportedErrors.size(), reports);
+    if (type.isEmpty()) {
+        QCOMPARE(AsciiToHex(f.state, text), hex);
+        QCOMPARE(f.state.reportedErrors.size(), reports); // not again in the same run
+        if (reports)
+            QVERIFY(f.state.reportedErrors.at(0).source.startsWith(QStringLiteral("AsciiToHex (")));
+    }
 }
 
 void TestFieldCodec::storedValuesAndTextsAgree()

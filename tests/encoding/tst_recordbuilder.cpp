@@ -1,12 +1,14 @@
 // Whole scale records built from a small descriptor set: status blocks,
 // conditional fields, texts with fonts, inherited label and barcode formats,
 // barcode data and the discount block; the runs of modes SINGLE and ALL and
-// their error handling.
+// their error handling; the settings resolved through main group, department
+// and store, and the barcode list.
 
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/IniFile.h"
+#include "core/Log.h"
 #include "encoding/DescriptorFiles.h"
 #include "encoding/Hierarchy.h"
 #include "encoding/RecordBuilder.h"
@@ -14,10 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <algorithm>
 
 using namespace korvo;
 using namespace korvo::test;
@@ -101,6 +103,21 @@ QString record(AppState &state, qint32 pluNo)
     return column(state, pluNo, QStringLiteral("ZentBinData")).toString();
 }
 
+bool exec(AppState &state, const QStringList &statements)
+{
+    return std::all_of(statements.begin(), statements.end(), [&](const QString &s) { return SqlExec(state, s); });
+}
+
+// "Flag1 Flag2 BarFlag BarFormat Bar_Type LabFormat" of a main group.
+QString settingsOf(const AppState &state, int no)
+{
+    const int i = state.enc.mgIndex.value(no, -1);
+    if (i < 0)
+        return QStringLiteral("none");
+    const MGSettings &m = state.enc.mgSettings.at(i);
+    return QStringLiteral("%1 %2 %3 %4 %5 %6").arg(m.Flag1).arg(m.Flag2).arg(m.BarFlag).arg(m.BarFormat).arg(m.Bar_Type).arg(m.LabFormat);
+}
+
 // A data root with the test descriptors, a small hierarchy and barcode list.
 struct RecordFixture {
     RecordFixture()
@@ -129,43 +146,28 @@ struct RecordFixture {
             "insert into BARCODE_LIST values (7,'EAN',5,'11',13,'','unused',0)",
             "insert into DISCOUNT values (2,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)",
         };
-        for (const QString &s : setup) {
-            if (!SqlExec(*state, s))
-                return;
-        }
+        if (!exec(*state, setup))
+            return;
         LoadMGSettings(*state);
         if (!LoadScaleBarcodeList(*state))
             return;
         ready = true;
     }
 
-    // Every flag of the test status file and the fields they switch on.
-    static QVariantMap fullPlu(qint32 no)
+    // Every flag of the test status file and the fields they switch on,
+    // with changes.
+    static QVariantMap fullPlu(qint32 no, const QVariantMap &changes = {})
     {
-        return {{"PLU_No", no},
-                {"PLU_UPrice", 12.34},
-                {"PLU_MG", 10},
-                {"PLU_LBFormat1", -1},
-                {"PLU_BarFormat", -1},
-                {"PLU_ItemCode", "123"},
-                {"PLU_EANData", "99999999999999"},
-                {"PLU_QTY", 7},
-                {"PLU_SBTime", "14:05"},
-                {"PLU_CommFonts", "3,5"},
-                {"PLU_Commodity", QStringLiteral("AB\rC")},
-                {"PLU_Nutrition", "Fat 2g"},
-                {"Stat1_Unit", 1},
-                {"Stat1_PBPreUnit", 1},
-                {"Stat1_SBDate", 1},
-                {"Stat1_SBTime", 1},
-                {"Stat1_Commodity", 1},
-                {"Stat1_LabelFormat", 1},
-                {"Stat1_Barcode", 1},
-                {"Stat1_PriceChange", 1},
-                {"Stat2_Discount", 1},
-                {"Stat2_PLUStatB2B", 1},
-                {"Stat2_NoSale", 1},
-                {"Stat2_Frozen", 1}};
+        QVariantMap row{{"PLU_No", no}, {"PLU_UPrice", 12.34}, {"PLU_MG", 10}, {"PLU_LBFormat1", -1},
+                        {"PLU_BarFormat", -1}, {"PLU_ItemCode", "123"}, {"PLU_EANData", "99999999999999"},
+                        {"PLU_QTY", 7}, {"PLU_SBTime", "14:05"}, {"PLU_CommFonts", "3,5"},
+                        {"PLU_Commodity", QStringLiteral("AB\rC")}, {"PLU_Nutrition", "Fat 2g"}};
+        for (const char *flag : {"Stat1_Unit", "Stat1_PBPreUnit", "Stat1_SBDate", "Stat1_SBTime", "Stat1_Commodity",
+                                 "Stat1_LabelFormat", "Stat1_Barcode", "Stat1_PriceChange", "Stat2_Discount",
+                                 "Stat2_PLUStatB2B", "Stat2_NoSale", "Stat2_Frozen"})
+            row.insert(QLatin1String(flag), 1);
+        row.insert(changes);
+        return row;
     }
 
     TestDataRoot root{false};
@@ -213,14 +215,12 @@ class TestRecordBuilder : public QObject {
 private slots:
     void wholeRecords();
     void singleEqualsAll();
-    void flagValuesReadAlikeInBothModes();
-    void barcodeChoices();
     void failuresLeaveOtherPlusAlone();
-    void singleModeReportsEachError();
     void unreadableDescriptorsStopTheRun();
     void statusAndDiscountSteps();
     void decimalPlaceSettings();
-    void demoDataEncodesWithoutErrors();
+    void mainGroupSettings();
+    void scaleBarcodeList();
 };
 
 void TestRecordBuilder::wholeRecords()
@@ -231,20 +231,24 @@ void TestRecordBuilder::wholeRecords()
     QVERIFY(insertPlu(s, {{"PLU_No", 1}, {"PLU_UPrice", 3.5}, {"PLU_MG", 10}, {"PLU_LBFormat1", 2},
                           {"PLU_BarFormat", 3}, {"PLU_QTY", 5}, {"PLU_CPLUPreset", "AB"},
                           {"PLU_UPDate", "2007-03-07"}, {"PLU_Commodity", "unused"}}));
-    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    // The full PLU comes last: its status blocks stay in the tables.
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(9)));
+    QVERIFY(SqlExec(s, "update DISCOUNT set PLU_No=9"));
+    // Own label and barcode: the EAN data take Length + 1 bytes.
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(3, {{"PLU_LBFormat1", 2}, {"PLU_BarFormat", 1},
+                                                    {"PLU_EANData", "12345678901234"}, {"Stat2_Discount", 0}})));
+    // ITF main group: flag figures "8" and "0", item of 4 figures, type 9.
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(5, {{"PLU_MG", 12}, {"PLU_ItemCode", "42"}, {"Stat2_Discount", 0}})));
 
     qint32 last = 0;
     const EncodeRunResult r = CreatePLUData(s, QStringLiteral("all"), last);
     QVERIFY2(s.reportedErrors.isEmpty(), qPrintable(s.reportedErrors.value(0).source));
-    QCOMPARE(r.selected, 2);
-    QCOMPARE(r.encoded, 2);
-    QVERIFY(r.completed);
-    QCOMPARE(last, 2);
+    QVERIFY(r.selected == 4 && r.encoded == 4 && r.completed && last == 9);
     QCOMPARE(record(s, 1), plainRecord());
     // A null update date is the zero date.
-    QCOMPARE(record(s, 2), fullRecord(2, QStringLiteral("301299")));
-    QCOMPARE(column(s, 2, QStringLiteral("PLU_UPDate")).toString(), QStringLiteral("2010-11-25"));
-    QCOMPARE(column(s, 2, QStringLiteral("PLU_UPTime")).toString(), QStringLiteral("10:30:15"));
+    QCOMPARE(record(s, 9), fullRecord(9, QStringLiteral("301299")));
+    QCOMPARE(column(s, 9, QStringLiteral("PLU_UPDate")).toString(), QStringLiteral("2010-11-25"));
+    QCOMPARE(column(s, 9, QStringLiteral("PLU_UPTime")).toString(), QStringLiteral("10:30:15"));
     // No summary without errors; progress was shown.
     QVERIFY(f.root.ui.messages.isEmpty());
     QVERIFY(f.root.ui.progressSteps > 0);
@@ -254,123 +258,13 @@ void TestRecordBuilder::wholeRecords()
     QCOMPARE(s.enc.statusBlock, QStringLiteral("0507"));
     QCOMPARE(s.enc.status2BlockB, QStringLiteral("0100000080000000"));
     // The record builder alone gives the same record for the same state.
-    QCOMPARE(CreateZentPLUData(s, 2), fullRecord(2, QStringLiteral("251110")));
-}
+    QCOMPARE(CreateZentPLUData(s, 9), fullRecord(9, QStringLiteral("251110")));
 
-void TestRecordBuilder::singleEqualsAll()
-{
-    RecordFixture f;
-    QVERIFY(f.ready);
-    AppState &s = *f.state;
-    for (int no : {2, 3, 4})
-        QVERIFY(insertPlu(s, RecordFixture::fullPlu(no)));
-    QVERIFY(SqlExec(s, "insert into DISCOUNT values (3,'2008-01-02','00:00','2008-12-31','23:59',1,1,2,2,3,4)"));
-    QVERIFY(SqlExec(s, "insert into DISCOUNT values (4,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)"));
-
-    qint32 last = 0;
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    // The second run encodes the update date the first one stored.
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    QVERIFY(s.reportedErrors.isEmpty());
-    QStringList all;
-    for (int no : {2, 3, 4})
-        all << record(s, no);
-    QCOMPARE(all.at(0), fullRecord(2, QStringLiteral("251110")));
-    QCOMPARE(all.at(2), fullRecord(4, QStringLiteral("251110")));
-    QVERIFY(all.at(1) != fullRecord(3, QStringLiteral("251110"))); // its own discount
-
-    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null"));
-    for (int no : {3, 2, 4}) {
-        qint32 plu = no;
-        const EncodeRunResult r = CreatePLUData(s, QStringLiteral("Single"), plu);
-        QCOMPARE(r.selected, 1);
-        QCOMPARE(r.encoded, 1);
-        QCOMPARE(plu, no);
-        // Only the PLU's own discount row was encoded.
-        QCOMPARE(s.enc.discountData.size(), 1);
-        QCOMPARE(s.enc.discountData.at(0).PLU_No, no);
-    }
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(record(s, 2 + i), all.at(i));
-    QVERIFY(s.reportedErrors.isEmpty());
-
-    // A number that is not a PLU selects nothing and changes nothing.
-    qint32 none = 77;
-    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), none);
-    QCOMPARE(r.selected, 0);
-    QCOMPARE(none, 77);
-}
-
-void TestRecordBuilder::flagValuesReadAlikeInBothModes()
-{
-    // Mode ALL lets SQLite test the status flags, mode SINGLE tests them
-    // itself: odd stored values must come out the same.
-    RecordFixture f;
-    QVERIFY(f.ready);
-    AppState &s = *f.state;
-    const QVariantList odd{QVariant(), 0, 1, -1, 2, 0.5, 0.0, "True", "false", " 1", "0.0", "1abc",
-                           "abc", "-0", "1e-3", "  +2.5x"};
-    for (int i = 0; i < odd.size(); ++i) {
-        QVariantMap row = RecordFixture::fullPlu(100 + i);
-        row["Stat2_Discount"] = 0;
-        QVERIFY(insertPlu(s, row));
-        // Flag 3 (status byte 0) and flag 49 (status byte 6), and a flag
-        // that switches a field on.
-        QVERIFY(SqlExec(s, "update PLU set Stat1_SBDate=?, Stat2_NoSale=?, Stat1_Unit=? where PLU_No=?",
-                     {odd.at(i), odd.at(i), odd.at(i), 100 + i}));
-    }
-    qint32 last = 0;
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    QVERIFY(s.reportedErrors.isEmpty());
-    QStringList viaAll;
-    for (int i = 0; i < odd.size(); ++i)
-        viaAll << record(s, 100 + i);
-    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null"));
-    for (int i = 0; i < odd.size(); ++i) {
-        qint32 plu = 100 + i;
-        CreatePLUData(s, QStringLiteral("SINGLE"), plu);
-        QVERIFY2(record(s, plu) == viaAll.at(i), qPrintable(odd.at(i).toString()));
-    }
-    // 1 and -1 switch on, 0 and null do not; SQLite reads a text by its
-    // leading number.
-    auto statusByte0 = [&](int i) { return viaAll.at(i).mid(12, 2); };
-    QCOMPARE(statusByte0(1), QStringLiteral("00")); // 0
-    QCOMPARE(statusByte0(2), QStringLiteral("05")); // 1: flags 1 and 3
-    QCOMPARE(statusByte0(3), QStringLiteral("05")); // -1
-    QCOMPARE(statusByte0(0), QStringLiteral("00")); // null
-    QCOMPARE(statusByte0(7), QStringLiteral("00")); // "True"
-    QCOMPARE(statusByte0(11), QStringLiteral("05")); // "1abc"
-}
-
-void TestRecordBuilder::barcodeChoices()
-{
-    RecordFixture f;
-    QVERIFY(f.ready);
-    AppState &s = *f.state;
-    // Own label and barcode: the EAN data take Length + 1 bytes.
-    QVariantMap own = RecordFixture::fullPlu(3);
-    own["PLU_LBFormat1"] = 2;
-    own["PLU_BarFormat"] = 1;
-    own["PLU_EANData"] = "12345678901234";
-    own["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, own));
-    // ITF main group: flag figures "8" and "0", item of 4 figures, type 9.
-    QVariantMap itf = RecordFixture::fullPlu(5);
-    itf["PLU_MG"] = 12;
-    itf["PLU_ItemCode"] = "42";
-    itf["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, itf));
-
-    qint32 last = 0;
-    CreatePLUData(s, QStringLiteral("ALL"), last);
-    QVERIFY(s.reportedErrors.isEmpty());
     QCOMPARE(record(s, 3).mid(12 + 40, 4 + 14), QStringLiteral("0201") + QStringLiteral("12345678901234"));
     QCOMPARE(record(s, 5).mid(12 + 40, 4 + 14), QStringLiteral("0601") + QStringLiteral("80004200000092"));
     // Without the discount flag the block is left out: 30 bytes shorter.
     QCOMPARE(record(s, 3).size(), fullRecord(3, QStringLiteral("301299")).size() - 60);
-
-    // The step alone, with the flag layouts of the edge cases.
+    // The barcode step alone, with the flag layouts of the edge cases.
     QCOMPARE(CreateEANData(s, 10, QStringLiteral("123")), QStringLiteral("21001230000001"));
     QVERIFY(SqlExec(s, "update BARCODE_LIST set FlagStat='10' where BAR_Code=3"));
     QVERIFY(LoadScaleBarcodeList(s));
@@ -387,6 +281,66 @@ void TestRecordBuilder::barcodeChoices()
         QCOMPARE(e.source, QStringLiteral("CreateEANData()"));
 }
 
+void TestRecordBuilder::singleEqualsAll()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    AppState &s = *f.state;
+    QVector<qint32> plus{3, 2, 4};
+    for (int no : plus)
+        QVERIFY(insertPlu(s, RecordFixture::fullPlu(no)));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (3,'2008-01-02','00:00','2008-12-31','23:59',1,1,2,2,3,4)"));
+    QVERIFY(SqlExec(s, "insert into DISCOUNT values (4,'2007-03-07','08:30','2007-03-31','20:00',0.5,2.99,1.25,2.5,1,2)"));
+    // Mode ALL lets SQLite test the status flags, mode SINGLE tests them
+    // itself: odd stored values must come out the same. Flag 3 (status
+    // byte 0), flag 49 (status byte 6) and a flag that switches a field on.
+    const QVariantList odd{QVariant(), 0, 1, -1, 2, 0.5, 0.0, "True", "false", " 1", "0.0", "1abc",
+                           "abc", "-0", "1e-3", "  +2.5x"};
+    for (int i = 0; i < odd.size(); ++i) {
+        QVERIFY(insertPlu(s, RecordFixture::fullPlu(100 + i, {{"Stat2_Discount", 0}})));
+        QVERIFY(SqlExec(s, "update PLU set Stat1_SBDate=?, Stat2_NoSale=?, Stat1_Unit=? where PLU_No=?",
+                        {odd.at(i), odd.at(i), odd.at(i), 100 + i}));
+        plus << 100 + i;
+    }
+
+    qint32 last = 0;
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    // The second run encodes the update date the first one stored.
+    CreatePLUData(s, QStringLiteral("ALL"), last);
+    QVERIFY(s.reportedErrors.isEmpty());
+    QHash<qint32, QString> all;
+    for (int no : plus)
+        all[no] = record(s, no);
+    QCOMPARE(all[2], fullRecord(2, QStringLiteral("251110")));
+    QCOMPARE(all[4], fullRecord(4, QStringLiteral("251110")));
+    QVERIFY(all[3] != fullRecord(3, QStringLiteral("251110"))); // its own discount
+    // 1 and -1 switch flags 1 and 3 on, 0 and null do not; SQLite reads a
+    // text by its leading number ("True" 0, "1abc" 1).
+    QString byte0;
+    for (int i : {1, 2, 3, 0, 7, 11})
+        byte0 += all[100 + i].mid(12, 2);
+    QCOMPARE(byte0, QStringLiteral("000505000005"));
+
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null"));
+    for (int no : plus) {
+        qint32 plu = no;
+        const EncodeRunResult r = CreatePLUData(s, QStringLiteral("Single"), plu);
+        QVERIFY(r.selected == 1 && r.encoded == 1 && plu == no);
+        QVERIFY2(record(s, no) == all[no], qPrintable(QString::number(no)));
+        if (no <= 4) { // only the PLU's own discount row was encoded
+            QCOMPARE(s.enc.discountData.size(), 1);
+            QCOMPARE(s.enc.discountData.at(0).PLU_No, no);
+        }
+    }
+    QVERIFY(s.reportedErrors.isEmpty());
+
+    // A number that is not a PLU selects nothing and changes nothing.
+    qint32 none = 77;
+    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), none);
+    QCOMPARE(r.selected, 0);
+    QCOMPARE(none, 77);
+}
+
 void TestRecordBuilder::failuresLeaveOtherPlusAlone()
 {
     RecordFixture f;
@@ -396,28 +350,17 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
     // 4: discount flag without a DISCOUNT row.
     QVERIFY(insertPlu(s, RecordFixture::fullPlu(4)));
     // 5: inherits from a main group that does not exist.
-    QVariantMap noGroup = RecordFixture::fullPlu(5);
-    noGroup["PLU_MG"] = 99;
-    noGroup["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, noGroup));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(5, {{"PLU_MG", 99}, {"Stat2_Discount", 0}})));
     // 6: its main group's barcode format is not in the used list.
-    QVariantMap unknownFormat = RecordFixture::fullPlu(6);
-    unknownFormat["PLU_MG"] = 11;
-    unknownFormat["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, unknownFormat));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(6, {{"PLU_MG", 11}, {"Stat2_Discount", 0}})));
     // 7: a text longer than its field.
     QVERIFY(insertPlu(s, {{"PLU_No", 7}, {"PLU_CPLUPreset", "ABCDE"}, {"ZentBinData", "00"}}));
     // 8: a flagged time field without a time.
-    QVariantMap noTime = RecordFixture::fullPlu(8);
-    noTime["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, noTime));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(8, {{"Stat2_Discount", 0}})));
     QVERIFY(SqlExec(s, "update PLU set PLU_SBTime=null, Stat1_SBTime=1 where PLU_No=8"));
     // 9: an empty text in a flagged text field is one NUL line.
-    QVariantMap emptyText = RecordFixture::fullPlu(9);
-    emptyText["PLU_Commodity"] = "";
-    emptyText["PLU_CommFonts"] = QVariant();
-    emptyText["Stat2_Discount"] = 0;
-    QVERIFY(insertPlu(s, emptyText));
+    QVERIFY(insertPlu(s, RecordFixture::fullPlu(9, {{"PLU_Commodity", ""}, {"PLU_CommFonts", QVariant()},
+                                                    {"Stat2_Discount", 0}})));
     // 10: a price whose figures before the point do not fit its field.
     QVERIFY(insertPlu(s, {{"PLU_No", 10}, {"PLU_UPrice", 12345.67}}));
     // Numbers the record cannot hold: the schema refuses them, an older
@@ -460,25 +403,16 @@ void TestRecordBuilder::failuresLeaveOtherPlusAlone()
                  + s.reportedErrors.at(0).description
                  + QStringLiteral("\nPLUs without a scale record: 4, 5, 6, 7, 10, 2147483647, 2147483648, "
                                   "9223372036854775807"));
-}
 
-void TestRecordBuilder::singleModeReportsEachError()
-{
-    RecordFixture f;
-    QVERIFY(f.ready);
-    AppState &s = *f.state;
-    QVERIFY(insertPlu(s, RecordFixture::fullPlu(4)));
-    QVERIFY(insertPlu(s, RecordFixture::fullPlu(2)));
+    // Mode SINGLE reports its error at once and touches no other PLU.
+    QVERIFY(SqlExec(s, "update PLU set ZentBinData=null, PLU_UPDate=null where PLU_No in (2, 4)"));
+    f.root.ui.messages.clear();
     qint32 plu = 4;
-    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("SINGLE"), plu);
-    QCOMPARE(r.failedPlus, QVector<qint64>{4});
+    QCOMPARE(CreatePLUData(s, QStringLiteral("SINGLE"), plu).failedPlus, QVector<qint64>{4});
     QCOMPARE(f.root.ui.messages.size(), 1);
     QCOMPARE(f.root.ui.messages.at(0).title, QStringLiteral("CreateZentPLUData()"));
     QCOMPARE(record(s, 4), QString());
-    // The other PLU was not touched.
-    QVERIFY(column(s, 2, QStringLiteral("ZentBinData")).isNull());
-    QVERIFY(column(s, 2, QStringLiteral("PLU_UPDate")).isNull());
-
+    QVERIFY(column(s, 2, QStringLiteral("ZentBinData")).isNull() && column(s, 2, QStringLiteral("PLU_UPDate")).isNull());
     // An unknown mode does nothing but say so.
     qint32 any = 2;
     QCOMPARE(CreatePLUData(s, QStringLiteral("SOME"), any).selected, 0);
@@ -548,20 +482,15 @@ void TestRecordBuilder::unreadableDescriptorsStopTheRun()
     // full disk (the records outgrow the pages the file may have) and a
     // refused commit, the latter a deferred foreign key that only the
     // commit checks.
-    for (int no = 10; no < 60; ++no) {
-        QVariantMap plu = RecordFixture::fullPlu(no);
-        plu["Stat2_Discount"] = 0;
-        QVERIFY(insertPlu(s, plu));
-    }
+    for (int no = 10; no < 60; ++no)
+        QVERIFY(insertPlu(s, RecordFixture::fullPlu(no, {{"Stat2_Discount", 0}})));
     QVERIFY(SqlExec(s, "update PLU set ZentBinData='OLD'"));
     for (const RowAccess access : {RowAccess::Native, RowAccess::QtSql}) {
-        QSqlQuery q(QSqlDatabase::database(s.connMain));
-        QVERIFY(q.exec("PRAGMA page_count") && q.next());
-        QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(q.value(0).toInt())));
+        QVERIFY(SqlExec(s, QStringLiteral("PRAGMA max_page_count=") + SqlScalar(s, QStringLiteral("PRAGMA page_count"))));
         f.root.ui.messages.clear();
         qint32 last = 0;
         const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last, access);
-        QVERIFY(q.exec("PRAGMA max_page_count=1073741823"));
+        QVERIFY(SqlExec(s, "PRAGMA max_page_count=1073741823"));
         QVERIFY(!r.completed);
         QVERIFY2(s.reportedErrors.last().description.startsWith(QStringLiteral("The disk is full")),
                  qPrintable(s.reportedErrors.last().description));
@@ -591,18 +520,14 @@ void TestRecordBuilder::statusAndDiscountSteps()
     AppState &s = *f.state;
     QVERIFY(ReadZentStatFile(s, DescriptorPath(s, QStringLiteral("PLU_STATUS.dsc"))));
     QVector<StatusFlag> &flags = s.enc.statusFlags;
-    flags[0].Value = 1;
-    flags[1].Value = 1; // suppressed
-    flags[2].Value = 1;
+    flags[0].Value = flags[1].Value = flags[2].Value = 1; // flag 2 is suppressed
     QCOMPARE(CreateZentStatus(s, 0, 1), QStringLiteral("05"));
     QCOMPARE(flags[1].Value, qint16(0));
     QCOMPARE(CreateZentStatus(s, 0, 2), QStringLiteral("0005"));
     flags[87].Value = 1;
     QVERIFY(CreateZentPLUStatus(s));
-    QCOMPARE(s.enc.statusBlock, QStringLiteral("0500"));
-    QCOMPARE(s.enc.statusBlockB, QStringLiteral("00000000"));
-    QCOMPARE(s.enc.status2Block, QStringLiteral("000000"));
-    QCOMPARE(s.enc.status2BlockB, QStringLiteral("0000000080000000"));
+    QCOMPARE(QStringList({s.enc.statusBlock, s.enc.statusBlockB, s.enc.status2Block, s.enc.status2BlockB}),
+             QStringList({"0500", "00000000", "000000", "0000000080000000"}));
     // Fewer than 88 flags: byte 10 cannot be built.
     flags.resize(84);
     QVERIFY(!CreateZentPLUStatus(s));
@@ -666,47 +591,88 @@ void TestRecordBuilder::decimalPlaceSettings()
     QCOMPARE(record(s, 1), plainRecord().replace(QStringLiteral("000350"), QStringLiteral("001690")));
 }
 
-void TestRecordBuilder::demoDataEncodesWithoutErrors()
+void TestRecordBuilder::mainGroupSettings()
 {
-    TestDataRoot root(true);
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.loadedState();
-    QVERIFY(state);
-    AppState &s = *state;
-    LoadMGSettings(s);
-    QVERIFY(LoadScaleBarcodeList(s));
-    qint32 last = 0;
-    const EncodeRunResult r = CreatePLUData(s, QStringLiteral("ALL"), last);
-    QVERIFY2(s.reportedErrors.isEmpty(),
-             qPrintable(s.reportedErrors.value(0).source + QStringLiteral(": ")
-                        + s.reportedErrors.value(0).description));
-    QVERIFY(r.selected > 0);
-    QCOMPARE(r.encoded, r.selected);
+    RecordFixture f;
+    QVERIFY(f.ready);
+    std::unique_ptr<AppState> &state = f.state;
+    QVERIFY(exec(*state, {
+        "delete from STORE", "delete from DEPT", "delete from MG",
+        "insert into STORE values (1,'Shop',11,12,1,-1,'ITF',13)",
+        "insert into DEPT values (1,'Own',1,21,22,0,3,'EAN',23)",
+        "insert into DEPT values (2,'Up',1,31,32,1,-1,'EAN',33)",
+        "insert into DEPT values (3,'NoStore',9,41,42,0,-1,'EAN',43)",
+        // MG_No, DP_No, name, Flag1, Flag2, BarFlag, BarFormat, Bar_Type, LabFormat
+        "insert into MG values (5,2,'Own values',51,52,1,5,'EAN',2)",
+        "insert into MG values (6,1,'From dept',61,62,0,-1,'ITF',63)",
+        "insert into MG values (7,2,'From store',71,72,0,-1,'EAN',73)",
+        "insert into MG values (4,7,'Dept missing',81,82,0,-1,'EAN',83)",
+        "insert into MG values (8,3,'Store missing',0,0,0,-1,'EAN',0)",
+        "insert into MG values (9,1,'Nulls',null,2,null,4,null,null)",
+    }));
 
-    // The delivered descriptors use every field type and every special name.
-    QSet<QString> types, names;
-    for (const FieldDescriptor &d : std::as_const(s.enc.fieldDescs)) {
-        types.insert(d.Type.toUpper());
-        names.insert(d.Name.toUpper());
-    }
-    for (const char *t : {"BCD", "HEX", "BIN", "ASCII", "ASCII_TXT", "ASCII_NOFONT", "BCD_TIME",
-                          "BCD_DATE", "BCD_PRICE", "BCD_WEIGHT", "OTHER"})
-        QVERIFY2(types.contains(QLatin1String(t)), t);
-    for (const char *n : {"PLU_STATUS", "PLU_STATUS2", "PLU_STATUSB", "PLU_STATUS2B", "PLU_EANFLAGS",
-                          "PLU_LBFORMAT1", "PLU_BARFORMAT", "PLU_EANDATA", "PLU_DISOUNT"})
-        QVERIFY2(names.contains(QLatin1String(n)), n);
+    QVERIFY(QDir().mkpath(state->appPath + QStringLiteral("log")));
+    LoadMGSettings(*state);
+    const QVector<MGSettings> &t = state->enc.mgSettings;
+    QCOMPARE(t.size(), 6);
+    // Ascending main-group numbers, indexed by number.
+    for (int i = 0; i < t.size(); ++i)
+        QVERIFY(t[i].MG_No == 4 + i && state->enc.mgIndex.value(4 + i) == i);
 
-    // Every stored record has the length it announces.
-    QSqlQuery q(QSqlDatabase::database(s.connMain));
-    QVERIFY(q.exec(QStringLiteral("select PLU_No, ZentBinData from PLU")));
-    int rows = 0;
-    while (q.next()) {
-        const QString rec = q.value(1).toString();
-        QVERIFY2(rec.size() >= 12 && rec.size() % 2 == 0, qPrintable(q.value(0).toString()));
-        QCOMPARE(rec.mid(8, 4).toInt(nullptr, 16), rec.size() / 2);
-        ++rows;
-    }
-    QCOMPARE(rows, r.selected);
+    QStringList got;
+    for (int no = 4; no <= 9; ++no)
+        got << settingsOf(*state, no);
+    QCOMPARE(got, QStringList({
+                      "0 0 0 0 0 0",       // 4: unreadable department, left at 0
+                      "51 52 1 5 EAN 2",   // 5: own values
+                      "21 22 0 3 EAN 23",  // 6: all six from the department
+                      "11 12 1 -1 ITF 13", // 7: main group and department pass up, even -1
+                      "0 0 0 0 0 0",       // 8: unreadable store
+                      "0 2 0 4 0 0",       // 9: null numbers 0, a null Bar_Type "0"
+                  }));
+    QVERIFY(state->reportedErrors.isEmpty());
+    QFile log(LogFilePath(*state, state->now().date()));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString logText = QString::fromUtf16(reinterpret_cast<const char16_t *>(log.readAll().constData()),
+                                               log.size() / 2);
+    QVERIFY(logText.contains(QStringLiteral("main group 4 inherits from department 7")));
+
+    // A reload reflects a changed department.
+    QVERIFY(exec(*state, {"update DEPT set LabFormat=99 where DP_No=1"}));
+    LoadMGSettings(*state);
+    QCOMPARE(settingsOf(*state, 6), QStringLiteral("21 22 0 3 EAN 99"));
+    QCOMPARE(state->enc.mgSettings.size(), 6);
+}
+
+void TestRecordBuilder::scaleBarcodeList()
+{
+    RecordFixture f;
+    QVERIFY(f.ready);
+    std::unique_ptr<AppState> &state = f.state;
+    QVERIFY(exec(*state, {
+        "delete from BARCODE_LIST",
+        // BAR_Code, BAR_Type, ItemNum, FlagStat, DigitalNum, EAN_Data, Descriptions, IsUsed
+        "insert into BARCODE_LIST values (-1,'EAN',5,'99',13,'','none',1)",
+        "insert into BARCODE_LIST values (3,'EAN',5,'10',13,'F0IIIIIPPPPPC','three',1)",
+        "insert into BARCODE_LIST values (1,'ITF',6,'19',14,'','itf',1)",
+        "insert into BARCODE_LIST values (1,'EAN',5,'11',13,'','one',1)",
+        "insert into BARCODE_LIST values (2,'EAN',4,'01',13,'','unused',0)",
+    }));
+    QVERIFY(LoadScaleBarcodeList(*state));
+    // By type, then code; -1 and unused rows are left out.
+    QStringList got;
+    for (const ScaleBarcode &c : std::as_const(state->enc.scaleBarcodes))
+        got << QStringLiteral("%1 %2 %3 %4 %5").arg(c.BAR_Code).arg(c.BAR_Type).arg(c.ItemNum).arg(c.FlagStat).arg(c.DigitalNum);
+    QCOMPARE(got, QStringList({"1 EAN 5 11 13", "3 EAN 5 10 13", "1 ITF 6 19 14"}));
+    QCOMPARE(state->enc.scaleBarcodeIndex, (QHash<QString, int>{{"1_EAN", 0}, {"3_EAN", 1}, {"1_ITF", 2}}));
+
+    // A failing statement is reported.
+    QVERIFY(exec(*state, {"drop table BARCODE_LIST"}));
+    QVERIFY(!LoadScaleBarcodeList(*state));
+    QVERIFY(state->enc.scaleBarcodes.isEmpty());
+    QCOMPARE(state->reportedErrors.size(), 1);
+    QVERIFY(!LoadBarcodeList(*state));
+    QCOMPARE(state->reportedErrors.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRecordBuilder)

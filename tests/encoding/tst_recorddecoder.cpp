@@ -158,6 +158,14 @@ void TestRecordDecoder::recordRoundTrip()
     for (const QString &row : SqlColumn(*state, QStringLiteral("select PLU_No || ' ' || ZentBinData from PLU")))
         before.insert(row.section(u' ', 0, 0).toInt(), QByteArray::fromHex(row.section(u' ', 1).toLatin1()));
     QVERIFY(before.size() > 100);
+    // The delivered descriptors use every field type and every special name.
+    QSet<QString> used;
+    for (const FieldDescriptor &d : std::as_const(state->enc.fieldDescs))
+        used << d.Type.toUpper() << d.Name.toUpper();
+    for (const char *t : {"BCD", "HEX", "BIN", "ASCII", "ASCII_TXT", "ASCII_NOFONT", "BCD_TIME", "BCD_DATE",
+                          "BCD_PRICE", "BCD_WEIGHT", "OTHER", "PLU_STATUS", "PLU_STATUS2", "PLU_STATUSB", "PLU_STATUS2B",
+                          "PLU_EANFLAGS", "PLU_LBFORMAT1", "PLU_BARFORMAT", "PLU_EANDATA", "PLU_DISOUNT"})
+        QVERIFY2(used.contains(QLatin1String(t)), t);
 
     RecordLayout layout;
     QVERIFY(LoadRecordLayout(*state, layout));

@@ -9,7 +9,6 @@
 #include "encoding/SqliteRowStore.h"
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -57,40 +56,36 @@ class TestRowStore : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_root.ok(), qPrintable(m_root.error()));
+        m_state = m_root.loadedState();
+        QVERIFY(m_state);
+    }
     void valuesReadAsQtSqlReadsThem();
     void failuresAreLeftToQtSql();
     void bothPathsStoreTheSame();
+
+private:
+    TestDataRoot m_root{true};
+    std::unique_ptr<AppState> m_state;
 };
 
 void TestRowStore::valuesReadAsQtSqlReadsThem()
 {
-    TestDataRoot root(false);
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.loadedState();
-    QVERIFY(state);
-    const QSqlDatabase db = QSqlDatabase::database(state->connMain);
-    QVERIFY(SqlExec(db.connectionName(), "create table T (id integer primary key, v, note text)"));
-    const QVariantList values{
-        QVariant(),
-        0,
-        -1,
-        qlonglong(4611686018427387904LL),
-        0.1,
-        -2.5,
-        1e300,
-        QStringLiteral("plain ASCII"),
-        QStringLiteral(""),
-        QString::fromUtf8("K\xc3\xa4se \xd0\xa5\xd0\xbb\xd0\xb5\xd0\xb1 \xe9\x9d\xa2\xe5\x8c\x85"),
-        QString::fromUtf16(u"surrogate pair \U0001F600"),
-        QString::fromLatin1("nul\0inside", 10),
-        QByteArray("\x01\x02\xff", 3),
-        QByteArray(""),
-    };
+    AppState &s = *m_state;
+    const QSqlDatabase db = QSqlDatabase::database(s.connMain);
+    QVERIFY(SqlExec(s, "create table T (id integer primary key, v, note text)"));
+    const QVariantList values{QVariant(), 0, -1, qlonglong(4611686018427387904LL), 0.1, -2.5, 1e300,
+                              QStringLiteral("plain ASCII"), QStringLiteral(""),
+                              QString::fromUtf8("K\xc3\xa4se \xd0\xa5\xd0\xbb\xd0\xb5\xd0\xb1 \xe9\x9d\xa2\xe5\x8c\x85"),
+                              QString::fromUtf16(u"surrogate pair \U0001F600"), QString::fromLatin1("nul\0inside", 10),
+                              QByteArray("\x01\x02\xff", 3), QByteArray("")};
     for (int i = 0; i < values.size(); ++i)
-        QVERIFY(SqlExec(db.connectionName(), "insert into T values (?, ?, 'x')", {i + 1, values.at(i)}));
+        QVERIFY(SqlExec(s, "insert into T values (?, ?, 'x')", {i + 1, values.at(i)}));
     // Malformed UTF-8 stored as text: SQLite's own translation decides it.
-    QVERIFY(SqlExec(db.connectionName(), "insert into T values (100, cast(x'41c3' as text), cast(x'ff80' as text))"));
-    QVERIFY(SqlExec(db.connectionName(), "insert into T values (101, '12abc', 3.0)"));
+    QVERIFY(SqlExec(s, "insert into T values (100, cast(x'41c3' as text), cast(x'ff80' as text))"));
+    QVERIFY(SqlExec(s, "insert into T values (101, '12abc', 3.0)"));
 
     const QString select = QStringLiteral("select id, v, note, v + 1 as [sum], 'lit' as \"a\"\"b\" from T order by id");
     const QString update = QStringLiteral("update T set note=? where id=? or ? or ?");
@@ -121,23 +116,17 @@ void TestRowStore::valuesReadAsQtSqlReadsThem()
             if (expected.typeId() == QMetaType::QString)
                 QVERIFY2(got.toString().isNull() == expected.toString().isNull(), qPrintable(where));
 
+            // The cell gives the number itself, of the kind QtSql reads.
             const RowCell cell = store->cell(c);
-            switch (cell.kind) {
-            case RowCell::Null: QVERIFY2(expected.isNull(), qPrintable(where)); break;
-            case RowCell::Integer:
-                QVERIFY2(expected.typeId() == QMetaType::LongLong, qPrintable(where));
-                QCOMPARE(cell.i, expected.toLongLong());
-                break;
-            case RowCell::Real:
-                QVERIFY2(expected.typeId() == QMetaType::Double, qPrintable(where));
-                QCOMPARE(cell.d, expected.toDouble());
-                break;
-            case RowCell::Other:
-                QVERIFY2(!expected.isNull() && expected.typeId() != QMetaType::LongLong
-                             && expected.typeId() != QMetaType::Double,
-                         qPrintable(where));
-                break;
-            }
+            const int type = expected.typeId();
+            QVERIFY2(cell.kind == (expected.isNull()                 ? RowCell::Null
+                                   : type == QMetaType::LongLong     ? RowCell::Integer
+                                   : type == QMetaType::Double       ? RowCell::Real
+                                                                     : RowCell::Other),
+                     qPrintable(where));
+            QVERIFY2((cell.kind != RowCell::Integer || cell.i == expected.toLongLong())
+                         && (cell.kind != RowCell::Real || cell.d == expected.toDouble()),
+                     qPrintable(where));
         }
     }
     QCOMPARE(rows, values.size() + 2);
@@ -147,11 +136,7 @@ void TestRowStore::valuesReadAsQtSqlReadsThem()
 
 void TestRowStore::failuresAreLeftToQtSql()
 {
-    TestDataRoot root(false);
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.loadedState();
-    QVERIFY(state);
-    const QSqlDatabase db = QSqlDatabase::database(state->connMain);
+    const QSqlDatabase db = QSqlDatabase::database(m_state->connMain);
     const QString update = QStringLiteral("update PLU set ZentBinData=? where PLU_No=?");
     const QString good = QStringLiteral("select 1");
 
@@ -165,19 +150,14 @@ void TestRowStore::failuresAreLeftToQtSql()
     QVERIFY(!SqliteRowStore::open(QSqlDatabase(), good, update));
 
     // No rows: nothing to hand out.
-    std::unique_ptr<SqliteRowStore> empty =
-        SqliteRowStore::open(db, QStringLiteral("select 1 where 0"), update);
-    QVERIFY(empty);
-    QVERIFY(!empty->next());
+    const std::unique_ptr<SqliteRowStore> empty = SqliteRowStore::open(db, QStringLiteral("select 1 where 0"), update);
+    QVERIFY(empty && !empty->next());
 }
 
 void TestRowStore::bothPathsStoreTheSame()
 {
-    TestDataRoot root(true);
-    QVERIFY2(root.ok(), qPrintable(root.error()));
-    auto state = root.loadedState();
-    QVERIFY(state);
-    AppState &s = *state;
+    TestDataRoot &root = m_root;
+    AppState &s = *m_state;
     s.now = [] { return QDateTime(QDate(2010, 11, 25), QTime(10, 30, 15)); };
     LoadMGSettings(s);
     QVERIFY(LoadScaleBarcodeList(s));
@@ -186,33 +166,30 @@ void TestRowStore::bothPathsStoreTheSame()
     // Beside the demo articles, rows the reader must take as QtSql does:
     // texts outside ASCII, numbers stored as texts, nulls, stored dates in
     // both forms, and rows that cannot be encoded.
-    QSqlQuery q(db);
-    QVERIFY(q.exec("select max(PLU_No) from PLU") && q.next());
-    const int base = q.value(0).toInt();
-    q.finish();
+    const int base = SqlScalar(s, QStringLiteral("select max(PLU_No) from PLU")).toInt();
     QVERIFY(base > 0);
     const QSqlRecord shape = db.record(QStringLiteral("PLU"));
     QStringList cols;
     for (int i = 1; i < shape.count(); ++i)
         cols << shape.fieldName(i);
-    for (int i = 1; i <= 6; ++i)
-        QVERIFY(SqlExec(db.connectionName(), QStringLiteral("insert into PLU (PLU_No,%1) select %2,%1 from PLU where PLU_No=%3")
-                             .arg(cols.join(u','))
-                             .arg(base + i)
-                             .arg(base)));
     const QString text = QString::fromUtf8("K\xc3\xa4se\r\xd0\xa5\xd0\xbb\xd0\xb5\xd0\xb1\r\xe9\x9d\xa2");
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_Commodity=?, Stat1_Commodity=1, PLU_CommFonts='3,2' "
-                                    "where PLU_No=%1").arg(base + 1),
-                 {text}));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPrice='12,5', PLU_Tare='7', PLU_QTY=NULL "
-                                    "where PLU_No=%1").arg(base + 2)));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='2009-02-28', PLU_UPTime='23:05:09', "
-                                    "PLU_CPLUPreset=NULL, PLU_ItemCode='00042' where PLU_No=%1").arg(base + 3)));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='28.02.2009', PLU_UPTime='7:05', "
-                                    "PLU_SBTime=0.5 where PLU_No=%1").arg(base + 4)));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPrice=-1.5 where PLU_No=%1").arg(base + 5)));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("update PLU set PLU_UPDate='2009-02-30' where PLU_No=%1").arg(base + 6)));
-    QVERIFY(SqlExec(db.connectionName(), "create table PLU_before as select * from PLU"));
+    const char *changes[] = {
+        "PLU_Commodity=?, Stat1_Commodity=1, PLU_CommFonts='3,2'",
+        "PLU_UPrice='12,5', PLU_Tare='7', PLU_QTY=NULL",
+        "PLU_UPDate='2009-02-28', PLU_UPTime='23:05:09', PLU_CPLUPreset=NULL, PLU_ItemCode='00042'",
+        "PLU_UPDate='28.02.2009', PLU_UPTime='7:05', PLU_SBTime=0.5",
+        "PLU_UPrice=-1.5",
+        "PLU_UPDate='2009-02-30'",
+    };
+    for (int i = 1; i <= 6; ++i) {
+        QVERIFY(SqlExec(s, QStringLiteral("insert into PLU (PLU_No,%1) select %2,%1 from PLU where PLU_No=%3")
+                               .arg(cols.join(u','))
+                               .arg(base + i)
+                               .arg(base)));
+        QVERIFY(SqlExec(s, QStringLiteral("update PLU set %1 where PLU_No=%2").arg(QLatin1String(changes[i - 1])).arg(base + i),
+                        i == 1 ? QVariantList{text} : QVariantList{}));
+    }
+    QVERIFY(SqlExec(s, "create table PLU_before as select * from PLU"));
 
     s.reportedErrors.clear();
     qint32 lastQt = 0;
@@ -226,8 +203,8 @@ void TestRowStore::bothPathsStoreTheSame()
     const QMap<qint32, StoredRow> qtRows = storedRows(db);
 
     // The same rows again.
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("delete from PLU")));
-    QVERIFY(SqlExec(db.connectionName(), QStringLiteral("insert into PLU select * from PLU_before")));
+    QVERIFY(SqlExec(s, QStringLiteral("delete from PLU")));
+    QVERIFY(SqlExec(s, QStringLiteral("insert into PLU select * from PLU_before")));
     QCOMPARE(storedRows(db).value(base + 1).record, QString());
 
     qint32 lastNative = 0;
