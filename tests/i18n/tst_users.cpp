@@ -16,15 +16,6 @@ using namespace korvo::test;
 
 namespace {
 
-// Permission bits of a file as the system has them (-1: no such file).
-int fileMode(const QString &path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
-}
-
 QString usersDb(const TestDataRoot &root) { return root.path() + QStringLiteral("Database/Users.db"); }
 
 } // namespace
@@ -119,16 +110,16 @@ void TestUsers::fileStaysOwnerOnly()
     TestDataRoot root(false);
     QVERIFY2(root.ok(), qPrintable(root.error()));
     const QString path = usersDb(root);
-    QCOMPARE(fileMode(path), 0600);
+    QCOMPARE(FileMode(path), 0600);
 
     UserDirectory dir(path);
     QVERIFY(dir.isOpen());
     // Someone loosened the mode while the program runs: a write tightens it.
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
     QVERIFY(dir.addUser(QStringLiteral("clerk"), QStringLiteral("pw"), QStringLiteral("USER")));
-    QCOMPARE(fileMode(path), 0600);
+    QCOMPARE(FileMode(path), 0600);
     for (const char *suffix : {"-wal", "-shm"}) {
-        const int mode = fileMode(path + QLatin1String(suffix));
+        const int mode = FileMode(path + QLatin1String(suffix));
         QVERIFY2(mode == -1 || mode == 0600, suffix);
     }
 }
