@@ -13,6 +13,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <sys/stat.h>
 
 namespace korvo::test {
 
@@ -128,7 +131,13 @@ QStringList SqlColumn(AppState &state, const QString &sql)
     return out;
 }
 
-ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input)
+int FileMode(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input, int killAfterMs)
 {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/korvoctl"), args);
@@ -137,6 +146,10 @@ ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input)
         return r;
     p.write(input);
     p.closeWriteChannel();
+    if (killAfterMs >= 0) {
+        QThread::msleep(killAfterMs);
+        p.kill();
+    }
     if (!p.waitForFinished(120000))
         return r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

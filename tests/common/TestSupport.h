@@ -79,6 +79,8 @@ void IsolateUserSettings();
 // A file's bytes ("" when it cannot be read); WriteFile makes the folders.
 QByteArray FileBytes(const QString &path);
 bool WriteFile(const QString &path, const QByteArray &bytes);
+// Permission bits of a file (-1: no such file).
+int FileMode(const QString &path);
 
 // Readers of the main database through QueryKorvoDB. SqlScalar gives the
 // first value ("<none>" without a row, "<null>" for null), SqlCount counts
@@ -100,13 +102,14 @@ inline bool SqlExec(AppState &state, const QString &sql, const QVariantList &val
 bool ReceiveFromPlu(AppState &state, const QString &address, const QString &copyWhere = QStringLiteral("1=1"));
 
 // A run of the built korvoctl (beside the tests' folder) with input on its
-// standard input; exitCode -1 when it did not finish normally.
+// standard input, killed after killAfterMs when that is not negative;
+// exitCode -1 when it did not finish normally.
 struct ProgramRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
-ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input = {});
+ProgramRun RunKorvoctl(const QStringList &args, const QByteArray &input = {}, int killAfterMs = -1);
 
 // Index in state.enc.barcodeList of a barcode format, -1 when absent.
 int BarcodeFormatIndex(const AppState &state, int code, const QString &type);

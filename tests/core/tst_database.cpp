@@ -1,10 +1,8 @@
-#include "CoreDb.h"
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace korvo;
@@ -14,16 +12,9 @@ class TestDatabase : public QObject {
     Q_OBJECT
 
 private:
-    ScriptedUi m_ui;
-    QTemporaryDir m_root;
+    TestDataRoot m_root{false};
+    ScriptedUi &m_ui = m_root.ui;
     std::unique_ptr<AppState> m_state;
-
-    std::unique_ptr<AppState> stateOver(const QString &root)
-    {
-        auto s = std::make_unique<AppState>(&m_ui);
-        s->setPaths(QString(), root);
-        return s;
-    }
 
     // Runs a statement that must succeed.
     void run(const QString &sql) { QVERIFY2(QueryKorvoDB(*m_state, sql).has_value(), qPrintable(sql)); }
@@ -32,9 +23,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(createCoreDataRoot(m_root.path() + "/", &error), qPrintable(error));
-        m_state = stateOver(m_root.path());
+        QVERIFY2(m_root.ok(), qPrintable(m_root.error()));
+        m_state = m_root.newState();
         QVERIFY(InitDBConnection(*m_state));
         QVERIFY(m_state->dbOpen);
     }
@@ -146,18 +136,17 @@ private slots:
             {{QVariant(), 1, 2}, 3}, // nulls are skipped
             {{-5, 1, 3}, 2},
         };
+        run("create table IDS(N INTEGER)");
         for (const auto &c : cases) {
-            run("delete from MG");
+            run("delete from IDS");
             for (const QVariant &v : c.values)
-                run(QStringLiteral("insert into MG(MG_No,DP_No) values(%1,1)")
-                        .arg(v.isNull() ? QStringLiteral("null") : v.toString()));
-            QCOMPARE(FindMinUnusedID(*m_state, "MG", "MG_No"), c.expected);
+                run(QStringLiteral("insert into IDS values(%1)").arg(v.isNull() ? QStringLiteral("null") : v.toString()));
+            QCOMPARE(FindMinUnusedID(*m_state, "IDS", "N"), c.expected);
         }
         QVERIFY(m_ui.messages.isEmpty());
         QCOMPARE(FindMinUnusedID(*m_state, "NOPE", "X"), -1);
         QCOMPARE(m_ui.messages.size(), 1);
         QCOMPARE(m_ui.messages[0].title, QString("FindMinUnusedID (NOPE, X)"));
-        run("delete from MG");
     }
 
     void transactions()
@@ -199,20 +188,17 @@ private slots:
     {
         for (const QByteArray &content : {QByteArray(), QByteArray(""),
                                           QByteArray("this is no database, just text\n").repeated(100)}) {
-            QTemporaryDir dir;
-            QString error;
-            QVERIFY(createCoreDataRoot(dir.path() + "/", &error));
-            const QString mainDb = dir.path() + "/Database/KORVO2005.db";
-            QFile::remove(mainDb);
+            TestDataRoot dir(false);
+            const QString mainDb = dir.path() + "Database/KORVO2005.db";
+            QVERIFY(dir.ok() && QFile::remove(mainDb));
             if (!content.isNull())
                 QVERIFY(WriteFile(mainDb, content));
-            m_ui.messages.clear();
-            auto s = stateOver(dir.path());
+            auto s = dir.newState();
             QVERIFY(!InitDBConnection(*s));
             QVERIFY(!s->dbOpen);
-            QCOMPARE(m_ui.messages.size(), 1);
-            QCOMPARE(m_ui.messages[0].title, QString("InitDBConnection"));
-            QVERIFY2(m_ui.messages[0].text.contains("KORVO2005.db"), qPrintable(m_ui.messages[0].text));
+            QCOMPARE(dir.ui.messages.size(), 1);
+            QCOMPARE(dir.ui.messages[0].title, QString("InitDBConnection"));
+            QVERIFY2(dir.ui.messages[0].text.contains("KORVO2005.db"), qPrintable(dir.ui.messages[0].text));
             // Nothing was created or written, no connection is left.
             QCOMPARE(QFile::exists(mainDb), !content.isNull());
             QCOMPARE(FileBytes(mainDb), content.isNull() ? QByteArray() : content);
@@ -227,7 +213,7 @@ private slots:
     {
         QString conn;
         {
-            auto other = stateOver(m_root.path());
+            auto other = m_root.newState();
             QVERIFY(InitDBConnection(*other));
             conn = other->connMain;
             QVERIFY(QueryKorvoDB(*other, "select count(*) from PLU").has_value());

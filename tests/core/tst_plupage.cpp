@@ -1,11 +1,9 @@
-#include "CoreDb.h"
 #include "common/TestSupport.h"
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/PluFields.h"
 #include "core/PluPage.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace korvo;
@@ -59,8 +57,8 @@ class TestPluPage : public QObject {
     Q_OBJECT
 
 private:
-    ScriptedUi m_ui;
-    QTemporaryDir m_root;
+    TestDataRoot m_root{false};
+    ScriptedUi &m_ui = m_root.ui;
     std::unique_ptr<AppState> m_state;
 
     void run(const QString &sql) { QVERIFY2(QueryKorvoDB(*m_state, sql).has_value(), qPrintable(sql)); }
@@ -68,10 +66,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(createCoreDataRoot(m_root.path() + "/", &error), qPrintable(error));
-        m_state = std::make_unique<AppState>(&m_ui);
-        m_state->setPaths(QString(), m_root.path());
+        QVERIFY2(m_root.ok(), qPrintable(m_root.error()));
+        m_state = m_root.newState();
         QVERIFY(InitDBConnection(*m_state));
         m_state->pluFields.buildLists();
         m_state->settings.PLUPageSize = 10;
