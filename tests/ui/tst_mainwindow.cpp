@@ -335,15 +335,17 @@ private slots:
         Session s(*m_root);
         QVERIFY(s.ok() && s.show());
         StoreTreePane *tree = s.tree();
-        QApplication::setDoubleClickInterval(150);
+        // Long enough that a loaded machine does not turn a quick click into a slow one.
+        const int interval = 600;
+        QApplication::setDoubleClickInterval(interval);
         QTreeWidgetItem *dept = FirstNodeOfKind(tree, NodeKind::Department);
         auto rightClick = [&](const QPoint &at, QMenu *popup) {
             QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
             QTRY_VERIFY(popup->isVisible());
             popup->close();
         };
-        auto renamedAfterPause = [tree] {
-            QTest::qWait(300);
+        auto renamedAfterPause = [tree, interval] {
+            QTest::qWait(2 * interval);
             auto *e = tree->viewport()->findChild<QLineEdit *>();
             return e && e->isVisible();
         };
