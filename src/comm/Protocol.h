@@ -104,7 +104,9 @@ public:
 
 class Reader {
 public:
+    // b must outlive the reader: a temporary would leave it reading freed bytes.
     explicit Reader(QByteArrayView b) : m_b(b) {}
+    explicit Reader(QByteArray &&) = delete;
     quint8 u8();
     quint16 u16();
     quint32 u32();

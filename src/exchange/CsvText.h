@@ -54,6 +54,7 @@ class CsvReader {
 public:
     // text must outlive the reader and the records it fills.
     explicit CsvReader(QStringView text) : m_text(text) {}
+    explicit CsvReader(QString &&) = delete;
 
     // The next record into *record; false at the end of the text or on an
     // error (then error() is not empty and names the line and the value).
