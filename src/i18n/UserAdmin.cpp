@@ -99,13 +99,13 @@ int administratorCount(const QSqlDatabase &db, QString *error)
     return q.value(0).toInt();
 }
 
-bool passwordAcceptable(const QString &password)
+} // namespace
+
+bool PasswordAcceptable(const QString &password)
 {
     // Counted in characters as a person types them, not in UTF-16 units.
     return password.toUcs4().size() >= kMinPasswordLength;
 }
-
-} // namespace
 
 bool UserAdmin::fail(Error e, const QString &name, const QString &detail)
 {
@@ -191,7 +191,7 @@ bool UserAdmin::addUser(const QString &name, const QString &password, bool admin
     const QString n = name.trimmed();
     if (n.isEmpty())
         return fail(Error::EmptyName);
-    if (!passwordAcceptable(password))
+    if (!PasswordAcceptable(password))
         return fail(Error::PasswordTooShort);
     const QString hash = HashPassword(password);
     if (hash.isEmpty())
@@ -217,7 +217,7 @@ bool UserAdmin::addUser(const QString &name, const QString &password, bool admin
 bool UserAdmin::setPassword(const QString &name, const QString &password)
 {
     m_error = Error::None;
-    if (!passwordAcceptable(password))
+    if (!PasswordAcceptable(password))
         return fail(Error::PasswordTooShort);
     const std::optional<QString> stored = storedName(name);
     if (!stored)

@@ -18,6 +18,9 @@ inline constexpr int kMinPasswordLength = 8;
 inline const QString kAdministratorType = QStringLiteral("ADMINISTRATOR");
 inline const QString kUserType = QStringLiteral("USER");
 
+// Every password set, the first administrator's included, has kMinPasswordLength characters.
+bool PasswordAcceptable(const QString &password);
+
 struct UserInfo {
     QString name;
     bool administrator = false;

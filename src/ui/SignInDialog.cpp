@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "core/UserInterface.h"
+#include "i18n/UserAdmin.h"
 #include "i18n/Users.h"
 
 #include <QDialogButtonBox>
@@ -45,6 +46,7 @@ QString LoginTexts::builtIn(const QString &key)
         {"msgPasswordMismatch", "The two passwords differ."},
         {"msgEmptyName", "Please enter a user name."},
         {"msgEmptyPassword", "Please enter a password."},
+        {"msgPasswordTooShort", "A password needs at least %1 characters."},
         {"msgUsersDatabaseError", "The users database cannot be opened."},
         {"lblSignInWait", "Too many failed attempts: wait %1 seconds before the next one."},
     };
@@ -216,6 +218,11 @@ void SignInDialog::tryAccept()
     if (m_newAdmin) {
         if (password.isEmpty()) {
             showMessage(QStringLiteral("msgEmptyPassword"), MsgIcon::Critical);
+            m_txtPassword->setFocus();
+            return;
+        }
+        if (!PasswordAcceptable(password)) {
+            showMessage(QStringLiteral("msgPasswordTooShort"), MsgIcon::Critical, QString::number(kMinPasswordLength));
             m_txtPassword->setFocus();
             return;
         }

@@ -8,6 +8,7 @@
 #include "ui/SignInProvider.h"
 #include "ui/StoreTreePane.h"
 
+#include <algorithm>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -119,7 +120,11 @@ inline void TypeInto(QLineEdit *box, const QString &text)
     box->setFocus();
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClicks(box, text);
+    // Key clicks exist for ASCII only; other text arrives as the input method gives it.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        QTest::keyClicks(box, text);
+    else
+        box->insert(text);
 }
 
 // Check boxes and option buttons take clicks on their mark and caption only.

@@ -7,6 +7,7 @@
 #include "core/IniFile.h"
 #include "core/Log.h"
 #include "i18n/Permissions.h"
+#include "i18n/UserAdmin.h"
 #include "i18n/Users.h"
 #include "startup/Startup.h"
 #include "ui/QtTranslations.h"
@@ -101,23 +102,27 @@ private slots:
         QVERIFY(Box(dlg, "txtConfirmPassword")->isVisible());
         QVERIFY(dlg.findChild<QLabel *>("lblNewAdministrator")->isVisible());
 
-        // An empty password, then two different ones, are refused; nothing is stored.
+        // An empty password, one too short (counted in characters, not
+        // UTF-16 units), then two different ones, are refused; nothing is stored.
         SignIn(dlg, "boss", "", "");
         QCOMPARE(ui().messages.last().text, dlg.texts().text("msgEmptyPassword"));
         QCOMPARE(ui().messages.last().icon, MsgIcon::Critical);
-        SignIn(dlg, "boss", "s3cret", "s3creT");
-        QCOMPARE(ui().messages.size(), 2);
+        const QString sevenKeys = QString::fromUcs4(U"\U0001F511").repeated(7); // 14 UTF-16 units
+        SignIn(dlg, "boss", sevenKeys, sevenKeys);
+        QCOMPARE(ui().messages.last().text, dlg.texts().text("msgPasswordTooShort").arg(kMinPasswordLength));
+        SignIn(dlg, "boss", "s3cret-8", "s3cret-X");
+        QCOMPARE(ui().messages.size(), 3);
         QCOMPARE(ui().messages.last().text, dlg.texts().text("msgPasswordMismatch"));
         QVERIFY(dlg.isVisible() && dlg.signedInName().isEmpty());
         QVERIFY(Box(dlg, "txtPassword")->text().isEmpty());
         QVERIFY(UserDirectory(UsersPath(*m_root)).isEmpty());
 
-        SignIn(dlg, "boss", "s3cret", "s3cret");
+        SignIn(dlg, "boss", "s3cret-8", "s3cret-8");
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.signedInName(), QStringLiteral("boss"));
-        QCOMPARE(ui().messages.size(), 2);
+        QCOMPARE(ui().messages.size(), 3);
         UserDirectory users(UsersPath(*m_root));
-        QVERIFY(users.checkPassword("boss", "s3cret"));
+        QVERIFY(users.checkPassword("boss", "s3cret-8"));
         auto state = m_root->newState();
         QVERIFY(InitDBConnection(*state));
         state->userName = "boss";
@@ -212,7 +217,7 @@ private slots:
     {
         const char *keys[] = {"Caption", "lblUserName", "lblPassword", "lblConfirmPassword", "lblNewAdministrator",
                               "cmdOK", "cmdCancel", "msgWrongPassword", "msgPasswordMismatch", "msgEmptyName",
-                              "msgEmptyPassword", "msgUsersDatabaseError", "lblSignInWait"};
+                              "msgEmptyPassword", "msgPasswordTooShort", "msgUsersDatabaseError", "lblSignInWait"};
         const QString ini = m_root->iniPath();
         QStringList captions;
         for (const QString &language : QStringList{"English", "Chinese", "Other"}) {
