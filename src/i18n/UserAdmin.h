@@ -18,7 +18,8 @@ inline constexpr int kMinPasswordLength = 8;
 inline const QString kAdministratorType = QStringLiteral("ADMINISTRATOR");
 inline const QString kUserType = QStringLiteral("USER");
 
-// Every password set, the first administrator's included, has kMinPasswordLength characters.
+// At least kMinPasswordLength characters: the rule for every password set,
+// the first administrator's included.
 bool PasswordAcceptable(const QString &password);
 
 struct UserInfo {
