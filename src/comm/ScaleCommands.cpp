@@ -56,13 +56,19 @@ QStringList column(AppState &state, const QString &sql)
     return out;
 }
 
+// "," before each value: the item text of a list line.
+QString itemText(const QStringList &values)
+{
+    QString items;
+    for (const QString &v : values)
+        items += QLatin1Char(',') + v;
+    return items;
+}
+
 // The PLUs of a main group in number order, as item text.
 QString groupItems(AppState &state, qint32 mg)
 {
-    QString items;
-    for (const QString &no : column(state, QStringLiteral("select PLU_No from PLU where PLU_MG=%1 order by PLU_No").arg(mg)))
-        items += QLatin1Char(',') + no;
-    return items;
+    return itemText(column(state, QStringLiteral("select PLU_No from PLU where PLU_MG=%1 order by PLU_No").arg(mg)));
 }
 
 // In-use scales of the sections that serve a department.
@@ -73,20 +79,7 @@ QStringList scalesOfDept(AppState &state, qint32 dept)
                              .arg(dept));
 }
 
-// The component, or nullptr with a word to the user while another transfer
-// runs: the window stays usable during a transfer, and the component takes
-// one call at a time.
-ScaleComm *comm(AppState &state)
-{
-    ScaleComm *c = state.scaleComm;
-    if (c && c->isBusy()) {
-        if (state.ui)
-            state.ui->message(GetLangString(state, kOwner, QStringLiteral("msgTransferRunning")), AppState::appTitle(),
-                              MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
-        return nullptr;
-    }
-    return c;
-}
+ScaleComm *comm(AppState &state) { return IdleScaleComm(state); }
 
 // Departments and main groups first, without progress, then the PLU call.
 // A transfer the user cancelled ends the sequence.
@@ -126,6 +119,18 @@ int deptIdOf(const NodeContext &node) { return node.kind == NodeContext::Kind::S
 
 } // namespace
 
+ScaleComm *IdleScaleComm(AppState &state)
+{
+    ScaleComm *c = state.scaleComm;
+    if (c && c->isBusy()) {
+        if (state.ui)
+            state.ui->message(GetLangString(state, kOwner, QStringLiteral("msgTransferRunning")), AppState::appTitle(),
+                              MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
+        return nullptr;
+    }
+    return c;
+}
+
 QString PluItemText(const QVector<qint32> &plus)
 {
     QString text;
@@ -140,15 +145,17 @@ QString SendSelectedByDept(AppState &state, const QVector<SelectedPlu> &rows)
         return {};
     QString list;
     for (const QString &sect : column(state, QStringLiteral("select SECT_No from SCALE_SECT order by SECT_No"))) {
+        // The main groups of the departments the section serves: one query
+        // per section, not one per selected row.
+        QSet<qint32> groups;
+        for (const QString &mg : column(state, QStringLiteral("select MG_No from MG where DP_No in "
+                                                              "(select DEPT_No from DEPT_SECT where SECT_No=%1)")
+                                                   .arg(sect)))
+            groups.insert(mg.toInt());
         QVector<qint32> plus;
-        for (const SelectedPlu &r : rows) {
-            auto q = QueryKorvoDB(state, QStringLiteral("select DP_No from MG where MG_No=%1 and DP_No in "
-                                                        "(select DEPT_No from DEPT_SECT where SECT_No=%2)")
-                                             .arg(r.mg)
-                                             .arg(sect));
-            if (q && q->next())
+        for (const SelectedPlu &r : rows)
+            if (groups.contains(r.mg))
                 plus << r.no;
-        }
         if (plus.isEmpty())
             continue;
         // A scale the shop took out of use is not sent to.
@@ -208,9 +215,8 @@ QString SendByDeptCommand(AppState &state, const NodeContext &node)
         if (q)
             q->finish();
         for (const auto &[address, sect] : std::as_const(scales)) {
-            QString items;
-            for (const QString &d : column(state, QStringLiteral("select DEPT_No from DEPT_SECT where SECT_No=%1 order by DEPT_No").arg(sect)))
-                items += QLatin1Char(',') + d;
+            const QString items = itemText(
+                column(state, QStringLiteral("select DEPT_No from DEPT_SECT where SECT_No=%1 order by DEPT_No").arg(sect)));
             if (!items.isEmpty())
                 list += line(address, items);
         }

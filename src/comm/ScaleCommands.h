@@ -33,6 +33,12 @@ struct SelectedPlu {
 // "," before each number, joined without separators: ",5,7".
 QString PluItemText(const QVector<qint32> &plus);
 
+// The component, or nullptr after a word to the user while another transfer
+// runs: the window stays usable during a transfer, and the component takes
+// one call at a time.
+class ScaleComm;
+ScaleComm *IdleScaleComm(AppState &state);
+
 // Each PLU to the in-use scales of the sections that serve its department.
 QString SendSelectedByDept(AppState &state, const QVector<SelectedPlu> &rows);
 // The PLUs to the scales the user chooses.

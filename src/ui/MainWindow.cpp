@@ -899,12 +899,8 @@ void MainWindow::showReceiveWindow()
         m_receiveWindow = new ReceivePluWindow(
             m_state,
             [this](const QString &request) {
-                if (scaleComm()->isBusy()) {
-                    m_state.ui->message(GetLangString(m_state, kOwner, QStringLiteral("msgTransferRunning")),
-                                        AppState::appTitle(), MsgIcon::Exclamation, MsgButtons::Ok, MsgResult::Ok);
-                    return false;
-                }
-                return scaleComm()->RDFPLU(request).ok();
+                ScaleComm *comm = IdleScaleComm(m_state);
+                return comm && comm->RDFPLU(request).ok();
             },
             this);
         connect(m_receiveWindow, &ReceivePluWindow::pluTableChanged, this, &MainWindow::refreshPluList);

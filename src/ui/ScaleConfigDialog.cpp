@@ -26,6 +26,18 @@ namespace {
 
 const QString kOwner = QStringLiteral("frmScaleConfig");
 
+// A table edited in place, one whole row selected at a time.
+QTableWidget *rowTable(QWidget *parent, const char *name, const QStringList &headers)
+{
+    auto *t = Named<QTableWidget>(parent, name);
+    t->setColumnCount(int(headers.size()));
+    t->setHorizontalHeaderLabels(headers);
+    t->verticalHeader()->hide();
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    return t;
+}
+
 } // namespace
 
 ScaleConfigDialog::ScaleConfigDialog(AppState &state, QWidget *parent) : QDialog(parent), m_state(state)
@@ -47,25 +59,16 @@ QString ScaleConfigDialog::text(const char *key) const
 void ScaleConfigDialog::buildControls()
 {
     lblSections = Named<QLabel>(this, "lblSections");
-    tblSections = Named<QTableWidget>(this, "tblSections");
-    tblSections->setColumnCount(SectionColumns);
-    tblSections->setHorizontalHeaderLabels({text("colSectNo"), text("colSectName")});
+    tblSections = rowTable(this, "tblSections", {text("colSectNo"), text("colSectName")});
     tblSections->horizontalHeader()->setStretchLastSection(true);
-    tblSections->verticalHeader()->hide();
-    tblSections->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblSections->setSelectionMode(QAbstractItemView::SingleSelection);
     cmdAddSection = Named<QPushButton>(this, "cmdAddSection");
     cmdDeleteSection = Named<QPushButton>(this, "cmdDeleteSection");
     lblDepts = Named<QLabel>(this, "lblDepts");
     lstDepts = Named<QListWidget>(this, "lstDepts");
     lblScales = Named<QLabel>(this, "lblScales");
-    tblScales = Named<QTableWidget>(this, "tblScales");
-    tblScales->setColumnCount(ScaleColumns);
-    tblScales->setHorizontalHeaderLabels({text("colAddress"), text("colDescription"), text("colSection"), text("colUsed")});
+    tblScales = rowTable(this, "tblScales",
+                         {text("colAddress"), text("colDescription"), text("colSection"), text("colUsed")});
     tblScales->horizontalHeader()->setSectionResizeMode(ColDescription, QHeaderView::Stretch);
-    tblScales->verticalHeader()->hide();
-    tblScales->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblScales->setSelectionMode(QAbstractItemView::SingleSelection);
     cmdAddScale = Named<QPushButton>(this, "cmdAddScale");
     cmdDeleteScale = Named<QPushButton>(this, "cmdDeleteScale");
     cmdTestConnection = Named<QPushButton>(this, "cmdTestConnection");
