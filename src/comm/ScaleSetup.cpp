@@ -4,6 +4,7 @@
 #include "core/AppState.h"
 #include "core/Database.h"
 #include "core/ErrorReporter.h"
+#include "core/PluFields.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -18,11 +19,7 @@ QString plainAddress(const QString &text)
     return ip ? QHostAddress(*ip).toString() : text.trimmed();
 }
 
-QString textValue(const QString &text)
-{
-    const QString t = text.trimmed();
-    return t.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + SqlEscape(t) + QLatin1Char('\'');
-}
+QString textValue(const QString &text) { return SqlValue(ValueKind::Text, text.trimmed()); }
 
 } // namespace
 
