@@ -5,6 +5,7 @@
 #include "i18n/Language.h"
 #include "ui/DialogButtons.h"
 #include "ui/FormTexts.h"
+#include "ui/Named.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -21,10 +22,8 @@ ScaleSelectDialog::ScaleSelectDialog(AppState &state, QWidget *parent) : QDialog
 {
     setObjectName(kOwner);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    lblScales = new QLabel(this);
-    lblScales->setObjectName(QStringLiteral("lblScales"));
-    lstScales = new QTreeWidget(this);
-    lstScales->setObjectName(QStringLiteral("lstScales"));
+    lblScales = Named<QLabel>(this, "lblScales");
+    lstScales = Named<QTreeWidget>(this, "lstScales");
     lstScales->setRootIsDecorated(false);
     lstScales->setColumnCount(ColumnCount);
     lstScales->setHeaderLabels({GetLangString(state, kOwner, QStringLiteral("colAddress")),
@@ -34,10 +33,8 @@ ScaleSelectDialog::ScaleSelectDialog(AppState &state, QWidget *parent) : QDialog
     lstScales->header()->setSectionResizeMode(ColDescription, QHeaderView::Stretch);
     lstScales->header()->setStretchLastSection(false);
     lblScales->setBuddy(lstScales);
-    cmdSelectAll = new QPushButton(this);
-    cmdSelectAll->setObjectName(QStringLiteral("cmdSelectAll"));
-    cmdSelectNone = new QPushButton(this);
-    cmdSelectNone->setObjectName(QStringLiteral("cmdSelectNone"));
+    cmdSelectAll = Named<QPushButton>(this, "cmdSelectAll");
+    cmdSelectNone = Named<QPushButton>(this, "cmdSelectNone");
 
     auto *box = new QVBoxLayout(this);
     box->addWidget(lblScales);

@@ -1,6 +1,7 @@
 #include "ui/SelectPane.h"
 
 #include "core/PluFields.h"
+#include "ui/Named.h"
 #include "ui/PluListWidget.h"
 
 #include <QPushButton>
@@ -12,13 +13,8 @@ namespace korvo {
 SelectPane::SelectPane(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picFrameSelect"));
-    wndSelectedPLU = new PluListWidget(this);
-    wndSelectedPLU->setObjectName(QStringLiteral("wndSelectedPLU"));
-    auto make = [&](const char *name) {
-        auto *b = new QPushButton(this);
-        b->setObjectName(QLatin1String(name));
-        return b;
-    };
+    wndSelectedPLU = Named<PluListWidget>(this, "wndSelectedPLU");
+    auto make = [this](const char *name) { return Named<QPushButton>(this, name); };
     cmdSelectAdd = make("cmdSelectAdd");
     cmdSelectRemove = make("cmdSelectRemove");
     cmdSelectRemoveAll = make("cmdSelectRemoveAll");
